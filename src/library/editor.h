@@ -1,0 +1,18 @@
+#pragma once
+// The scenery library editor: one run of ADD or REMOVE over scenery.cfg.
+
+#include "terminal.h"
+#include "text.h"
+
+// The four command-line values, verbatim.
+struct ProductDetails {
+  Text simulator_folder;
+  Text action;
+  Text product_folder;
+  Text product_title;
+};
+
+// Loads the library, keeps the one-time backup, checks, adds or removes the product's area and
+// writes the library back. Cautions and read failures are shown on console. Returns the
+// ResultText: the ADD report, the save-failure text, or empty.
+Text EditSceneryLibrary(const ProductDetails& details, Terminal& console);

@@ -1,0 +1,52 @@
+#pragma once
+// Byte-string primitives. Positions are 1-based; a search that finds nothing yields 0.
+// Out-of-range arguments are never errors: they clip, or yield the empty text or 0.
+
+#include <cstdint>
+#include <string>
+
+// A string of bytes with an explicit length; no character set is assumed.
+using Text = std::string;
+
+// Number of bytes of t.
+int TextLength(const Text& t);
+
+// count bytes of t from start, clipped to t; a negative count runs to the end of t.
+Text SubText(const Text& t, int start, int count);
+
+// Leftmost position at or after start where pattern lies wholly inside t, or 0.
+// Linear in the length of t whatever the pattern.
+int FindText(int start, const Text& t, const Text& pattern);
+
+// t with the letters a to z turned into A to Z; every other byte and the length unchanged.
+Text UpperText(const Text& t);
+
+// The byte at pos as 0 to 255; 0 outside t.
+int ByteAt(const Text& t, int pos);
+
+// True when a and b hold the same bytes in the same order.
+bool SameText(const Text& a, const Text& b);
+
+// The bytes of a followed by the bytes of b.
+Text JoinText(const Text& a, const Text& b);
+
+// The number at the start of t ("&H", "&O", "&B" forms or a decimal number), 0 when none.
+// Gives the same result on every platform: it does not use the C runtime's conversions.
+double TextToNumber(const Text& t);
+
+// n in decimal: "-" for negatives, no blank, no plus sign, no leading zeros.
+Text NumberToText(int32_t n);
+
+// x rounded to the nearest integer, a half going to the even neighbour; 0 when x is not
+// finite or the rounded value does not fit 32 bits.
+int32_t RoundToWhole(double x);
+
+// The bytes of t in reverse order.
+Text ReverseText(const Text& t);
+
+// Field n of t cut at delimiter, with the end-of-text rules and the trim of up to two
+// trailing CR or LF bytes.
+Text GetField(const Text& t, const Text& delimiter, int n);
+
+// path less its last component (cut at delimiter); the whole path when it has none.
+Text ParentPath(const Text& path, const Text& delimiter, int n);
