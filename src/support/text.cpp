@@ -1,0 +1,266 @@
+#include "text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+int TextLength(const Text& t) {
+  return static_cast<int>(t.size());
+}
+
+Text SubText(const Text& t, int start, int count) {
+  int64_t length = TextLength(t);
+  if (start < 1 || start > length || count == 0)
+    return Text();
+  // 64-bit so that a start near the top of the int range plus a big count cannot wrap.
+  int64_t end = count < 0 ? length : std::min<int64_t>(length, int64_t{start} + count - 1);
+  return t.substr(start - 1, end - start + 1);
+}
+
+// border[k] is the length of the longest proper prefix of pattern[0, k) that is also its
+// suffix: how much of a partial match of k bytes survives a mismatch.
+static std::vector<int> PatternBorders(const Text& pattern) {
+  int m = TextLength(pattern);
+  std::vector<int> border(m + 1, 0);
+  int k = 0;
+  for (int i = 1; i < m; ++i) {
+    while (k > 0 && pattern[i] != pattern[k])
+      k = border[k];
+    if (pattern[i] == pattern[k])
+      ++k;
+    border[i + 1] = k;
+  }
+  return border;
+}
+
+int FindText(int start, const Text& t, const Text& pattern) {
+  int n = TextLength(t);
+  int m = TextLength(pattern);
+  if (n == 0 || m == 0 || start < 1 || start > n || m > n || n - (start - 1) < m)
+    return 0;
+  std::vector<int> border = PatternBorders(pattern);
+  const char* s = t.data();
+  const char* p = pattern.data();
+  // Knuth-Morris-Pratt, but with no partial match pending the next candidate is found with
+  // memchr on the pattern's first byte: library texts are large and hits are rare, so
+  // nearly all the time goes to memchr, while the border table keeps the worst case linear.
+  int i = start - 1;  // next byte of t to read
+  int k = 0;          // bytes of pattern matched so far, ending just before i
+  while (i < n) {
+    if (k == 0) {
+      if (i > n - m)
+        return 0;
+      const void* hit = std::memchr(s + i, p[0], n - m + 1 - i);
+      if (hit == nullptr)
+        return 0;
+      i = static_cast<int>(static_cast<const char*>(hit) - s) + 1;
+      k = 1;
+    } else if (s[i] == p[k]) {
+      ++i;
+      ++k;
+    } else {
+      k = border[k];
+    }
+    if (k == m)
+      return i - m + 1;
+  }
+  return 0;
+}
+
+Text UpperText(const Text& t) {
+  Text upper(t.size(), '\0');
+  for (size_t i = 0; i < t.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(t[i]);
+    upper[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  }
+  return upper;
+}
+
+int ByteAt(const Text& t, int pos) {
+  if (pos < 1 || pos > TextLength(t))
+    return 0;
+  return static_cast<unsigned char>(t[pos - 1]);
+}
+
+bool SameText(const Text& a, const Text& b) {
+  return a == b;
+}
+
+Text JoinText(const Text& a, const Text& b) {
+  return a + b;
+}
+
+static bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Value of c as a digit of base, or -1 when it is none.
+static int DigitValue(char c, int base) {
+  int v = -1;
+  if (c >= '0' && c <= '9')
+    v = c - '0';
+  else if (c >= 'A' && c <= 'Z')
+    v = c - 'A' + 10;
+  else if (c >= 'a' && c <= 'z')
+    v = c - 'a' + 10;
+  return v < base ? v : -1;
+}
+
+// The "&H", "&O" and "&B" forms: a 32-bit accumulator that wraps, read as signed at the end.
+// Reading stops at the first byte that is not a digit of the base.
+static double RadixNumber(const char* s, const char* end, int base) {
+  uint32_t value = 0;
+  for (; s < end; ++s) {
+    int digit = DigitValue(*s, base);
+    if (digit < 0)
+      break;
+    value = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
+  }
+  return static_cast<int32_t>(value);
+}
+
+// A decimal number in [s, end) that has already been checked to be digits, at most one
+// point, at least one digit, then optionally "e", a sign and digits. from_chars rounds
+// correctly and ignores the locale; on overflow and underflow it leaves the value to us.
+static double ConvertDecimal(const char* s, const char* end) {
+  double value = 0;
+  auto [ptr, ec] = std::from_chars(s, end, value, std::chars_format::general);
+  if (ec != std::errc::result_out_of_range)
+    return value;
+  // Out of range either way: the decimal order of magnitude tells which way.
+  int64_t order = 0;
+  bool leading = true;
+  bool after_point = false;
+  const char* c = s;
+  for (; c < end && *c != 'e' && *c != 'E'; ++c) {
+    if (*c == '.') {
+      after_point = true;
+    } else if (leading && *c == '0') {
+      if (after_point)
+        --order;
+    } else {
+      leading = false;
+      if (!after_point)
+        ++order;
+    }
+  }
+  if (c < end) {
+    ++c;
+    bool negative = *c == '-';
+    if (*c == '-' || *c == '+')
+      ++c;
+    int64_t exponent = 0;
+    for (; c < end && exponent < 1000000000; ++c)
+      exponent = exponent * 10 + (*c - '0');
+    order += negative ? -exponent : exponent;
+  }
+  return order > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+}
+
+double TextToNumber(const Text& t) {
+  const char* s = t.data();
+  const char* end = s + t.size();
+  while (s < end && *s == ' ')
+    ++s;
+  if (end - s >= 2 && s[0] == '&') {
+    switch (s[1]) {
+      case 'H': case 'h': return RadixNumber(s + 2, end, 16);
+      case 'O': case 'o': return RadixNumber(s + 2, end, 8);
+      case 'B': case 'b': return RadixNumber(s + 2, end, 2);
+    }
+  }
+  while (s < end && (*s == ' ' || (*s >= '\t' && *s <= '\r')))
+    ++s;
+  bool negative = false;
+  if (s < end && (*s == '+' || *s == '-')) {
+    negative = *s == '-';
+    ++s;
+  }
+  const char* number = s;
+  bool digits = false;
+  bool point = false;
+  for (; s < end; ++s) {
+    if (IsDigit(*s))
+      digits = true;
+    else if (*s == '.' && !point)
+      point = true;
+    else
+      break;
+  }
+  if (!digits)
+    return 0;
+  // The exponent belongs to the number only when at least one digit follows its sign.
+  if (s < end && (*s == 'e' || *s == 'E')) {
+    const char* e = s + 1;
+    if (e < end && (*e == '+' || *e == '-'))
+      ++e;
+    if (e < end && IsDigit(*e)) {
+      while (e < end && IsDigit(*e))
+        ++e;
+      s = e;
+    }
+  }
+  double value = ConvertDecimal(number, s);
+  return negative ? -value : value;
+}
+
+Text NumberToText(int32_t n) {
+  char digits[16];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+  return Text(digits, end);
+}
+
+int32_t RoundToWhole(double x) {
+  if (!std::isfinite(x))
+    return 0;
+  // Built from trunc alone: x - trunc(x) is always exact, whereas some runtimes' round
+  // adds 0.5 first and so turns the double just below 0.5 into 1.
+  double whole = std::trunc(x);
+  double fraction = std::fabs(x - whole);
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0))
+    whole += std::copysign(1.0, x);
+  if (whole < -2147483648.0 || whole > 2147483647.0)
+    return 0;
+  return static_cast<int32_t>(whole);
+}
+
+Text ReverseText(const Text& t) {
+  return Text(t.rbegin(), t.rend());
+}
+
+Text GetField(const Text& t, const Text& delimiter, int n) {
+  int length = TextLength(t);
+  Text result;
+  int pos = 1;
+  int field = 1;
+  int prev = 0;
+  while (pos <= length) {
+    pos = FindText(pos, t, delimiter);
+    if (pos == 0)
+      pos = length + 1;
+    if (n == field || (pos >= length && n == field + 1)) {
+      result = SubText(t, prev + 1, pos - prev - 1);
+      pos = length;
+    }
+    prev = pos;
+    pos = pos + 1;
+    field = field + 1;
+  }
+  if (result.empty() && n == 1)
+    result = t;
+  int k = TextLength(result);
+  for (int trimmed = 0; trimmed < 2; ++trimmed) {
+    int byte = ByteAt(result, k);
+    if (byte == '\n' || byte == '\r')
+      --k;
+  }
+  return SubText(result, 1, k);
+}
+
+Text ParentPath(const Text& path, const Text& delimiter, int n) {
+  Text last = GetField(ReverseText(path), delimiter, n);
+  return SubText(path, 1, TextLength(path) - TextLength(last) - 1);
+}
