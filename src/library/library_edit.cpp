@@ -1,0 +1,123 @@
+#include "library_edit.h"
+
+#include <algorithm>
+
+#include "library_file.h"
+
+// A section longer than this plus the product's own title and folder is taken for a damaged
+// library rather than one registration, and is not cut.
+static const int64_t kSectionGuard = 300;
+
+static bool IsAction(const Text& action, const char* word) {
+  return SameText(UpperText(action), word);
+}
+
+static Text TitleCaution(const Text& title) {
+  return Text("Adding your Product to your FS scenery Library:\r\n\r\n") + "\r\n\r\n" +
+         "Caution another product found using the same name: " + "\r\n\r\n" +
+         "'" + title + "'" + "\r\n\r\n" +
+         "But it is using another directory location" + "\r\n" +
+         "Your scenery library has not been changed, because of this." + "\r\n";
+}
+
+static Text FolderCaution(const Text& folder) {
+  return Text("Adding your Product to your FS scenery Library:\r\n\r\n") + "\r\n\r\n" +
+         "Caution another product found using the same product location: " + "\r\n\r\n" +
+         "'" + folder + "'" + "\r\n\r\n" +
+         "Your scenery library has not been changed, because of this." + "\r\n";
+}
+
+static Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool backup_made) {
+  Text report = "Scenery AREA added:\r\n\r\nAREA=" + NumberToText(edit.area_number) + "\r\n" +
+                "Title=" + details.product_title + "\r\n" +
+                "localv=" + details.product_folder + "\r\n" +
+                "Active=TRUE\r\n" +
+                "Layer=" + NumberToText(edit.layer_number) + "\r\n\r\n" +
+                "If you wish to move this Layer, please use the FS scenery library";
+  if (backup_made)
+    report += "\n\r\n\rBackup made of 'scenery.cfg' at " + BackupPath(details.product_folder);
+  return report + "\r\n\r\nPRESS ANY KEY";
+}
+
+// The conflict checks and both scans, over one upper-cased copy of the library that is gone
+// again before the text is appended to or cut, so the edit never holds three copies at once.
+static void ScanLibrary(const Text& library, const ProductDetails& details, LibraryEdit& edit) {
+  const Text upper = UpperText(library);
+  const bool adding = IsAction(details.action, "ADD");
+
+  const bool title_found = FindTitleEntry(upper, details.product_title) > 0;
+  edit.folder_pos = FindFolderEntry(upper, details.product_folder);
+  if (edit.folder_pos > 0) {
+    edit.conflict_state = ConflictState::FolderListed;
+    if (!title_found && adding)
+      edit.caution_text = FolderCaution(details.product_folder);
+  } else if (title_found) {
+    edit.conflict_state = ConflictState::TitleTaken;
+    if (adding)
+      edit.caution_text = TitleCaution(details.product_title);
+  }
+
+  // Every search resumes just past the last hit, so each scan reads the text once.
+  int prev_area_pos = 0;
+  for (int h = FindText(1, upper, kAreaHeaderPattern); h > 0;
+       h = FindText(h + 2, upper, kAreaHeaderPattern)) {
+    if (edit.folder_pos > 0 && h > edit.folder_pos && edit.section_end == 0) {
+      edit.section_end = h;
+      edit.section_start = prev_area_pos;
+    }
+    prev_area_pos = h;
+    edit.area_number = std::max(edit.area_number, NumberAfter(library, h, "."));
+  }
+  if (edit.folder_pos > 0 && edit.section_end == 0) {
+    edit.section_end = TextLength(library);
+    edit.section_start = prev_area_pos;
+  }
+  const int64_t guard = kSectionGuard + TextLength(details.product_title) +
+                        TextLength(details.product_folder);
+  if (int64_t{edit.section_end} - edit.section_start > guard) {
+    edit.section_start = 0;
+    edit.section_end = 0;
+  }
+
+  for (int h = FindText(1, upper, kLayerEntryPattern); h > 0;
+       h = FindText(h + 2, upper, kLayerEntryPattern))
+    edit.layer_number = std::max(edit.layer_number, NumberAfter(library, h, "="));
+}
+
+LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bool backup_made) {
+  LibraryEdit edit;
+  ScanLibrary(library_text, details, edit);
+
+  edit.skipped = edit.area_number == 0 || edit.layer_number == 0;
+  // NumberAfter reads at most 8 characters, so neither maximum can exceed 2147480000
+  // ("214748e4") and the increments cannot overflow.
+  edit.area_number += 1;
+  edit.layer_number += 1;
+
+  if (!edit.skipped && IsAction(details.action, "ADD") &&
+      edit.conflict_state == ConflictState::None) {
+    library_text += AreaSectionText(edit.area_number, edit.layer_number,
+                                    details.product_title, details.product_folder);
+    edit.result_text = AddReport(edit, details, backup_made);
+    edit.changed = true;
+  }
+  if (!edit.skipped && IsAction(details.action, "REMOVE") && edit.folder_pos > 0 &&
+      edit.section_start > 0 && edit.section_end > 0) {
+    RemoveAreaSection(library_text, edit.section_start, edit.section_end);
+    edit.changed = true;
+  }
+  edit.library_text = std::move(library_text);
+  return edit;
+}
+
+void RemoveAreaSection(Text& library_text, int section_start, int section_end) {
+  if (section_start == 0 || section_end == 0)
+    return;
+  // In place: the tail moves down over the cut, and no second copy of the library is made.
+  if (section_end < TextLength(library_text)) {
+    library_text.replace(section_start - 1, section_end - section_start, "\r\n");
+  } else {
+    library_text.resize(section_start - 1);
+    library_text += "\r\n";
+  }
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The edit of the library text itself, without disk or console, so that every rule can be
+// checked on texts alone.
+
+#include <cstdint>
+
+#include "editor.h"
+#include "text.h"
+
+// What the title and folder checks found.
+enum class ConflictState { None, FolderListed, TitleTaken };
+
+// Everything one edit leaves behind; positions are 1-based, 0 for none.
+struct LibraryEdit {
+  Text library_text;            // LibraryText after the edit
+  bool changed = false;         // a section was appended or cut
+  Text result_text;             // the ADD report, or empty
+  Text caution_text;            // the caution an ADD must show, or empty
+  ConflictState conflict_state = ConflictState::None;
+  int folder_pos = 0;           // the product's folder entry
+  int section_start = 0;        // "[" of the area header before it (0: none or too long)
+  int section_end = 0;          // "[" of the next area header, or the text's length
+  int32_t area_number = 0;      // highest area number plus one
+  int32_t layer_number = 0;     // highest layer number plus one
+  bool skipped = false;         // no numbered area or no layer: nothing may be edited
+};
+
+// Runs the checks, the scans and the ADD or REMOVE edit of details over library_text (as
+// read), backup_made telling whether the report may name the backup. Upper-cases the library
+// once; takes the text by value so that the caller can move it in and no copy is made.
+LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bool backup_made);
+
+// Cuts positions section_start to section_end - 1 out of library_text (to the end when
+// section_end is its length) and puts one CR LF in their place; nothing when either is 0.
+void RemoveAreaSection(Text& library_text, int section_start, int section_end);
