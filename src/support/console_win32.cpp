@@ -1,0 +1,106 @@
+#include "console_win32.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "console.h"
+
+namespace {
+
+// Set by the control handler, which runs on a thread of the system's, and taken by the wait.
+std::atomic<bool> close_requested{false};
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    close_requested = true;
+    return TRUE;
+  }
+  return FALSE;  // Ctrl+C and Ctrl+Break end the process as usual
+}
+
+class Win32Console : public Terminal {
+ public:
+  ~Win32Console() override {
+    if (handler_installed_) SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+  }
+
+  void Print(const Text& text) override {
+    // Binary, so that "\r\n" is not written as "\r\r\n"; set on each call because the
+    // descriptor behind stdout may have been replaced since the last one.
+    fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    fwrite(text.data(), 1, text.size(), stdout);
+    fflush(stdout);
+  }
+
+  int WaitForKey() override {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode;
+    if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
+      return 0;
+    }
+    if (!handler_installed_) {
+      SetConsoleMode(input, mode | ENABLE_PROCESSED_INPUT);
+      SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+      handler_installed_ = true;
+    }
+    for (;;) {
+      if (close_requested.exchange(false)) return kCloseKey;
+      DWORD waiting = 0;
+      if (GetNumberOfConsoleInputEvents(input, &waiting) && waiting > 0) {
+        INPUT_RECORD event;
+        DWORD read = 0;
+        if (ReadConsoleInputA(input, &event, 1, &read) && read == 1) {
+          int key = ConsoleKeyCode(event);
+          if (key != 0) return key;
+        }
+        continue;
+      }
+      // Wakes on new input at once, and otherwise looks at the close request now and then.
+      WaitForSingleObject(input, 50);
+    }
+  }
+
+ private:
+  bool handler_installed_ = false;
+};
+
+bool IsModifierOrLock(WORD virtual_key) {
+  switch (virtual_key) {
+    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT:
+    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL:
+    case VK_MENU: case VK_LMENU: case VK_RMENU:
+    case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int ConsoleKeyCode(const INPUT_RECORD& event) {
+  if (event.EventType != KEY_EVENT) return 0;
+  const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+  if (!key.bKeyDown) return 0;
+  unsigned char c = static_cast<unsigned char>(key.uChar.AsciiChar);
+  if (c != 0) return c;
+  if (key.wVirtualKeyCode == 0 || IsModifierOrLock(key.wVirtualKeyCode)) return 0;
+  return 256 + key.wVirtualKeyCode;
+}
+
+Terminal& ConsoleTerminal() {
+  static Win32Console console;
+  return console;
+}
+
+void HideConsoleWindow() {
+  if (HWND window = GetConsoleWindow()) ShowWindow(window, SW_HIDE);
+}
+
+void ShowConsoleWindow() {
+  if (HWND window = GetConsoleWindow()) ShowWindow(window, SW_SHOW);
+}

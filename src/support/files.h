@@ -18,6 +18,10 @@ std::optional<Text> ReadWholeFile(const Text& path, bool quiet, Terminal& termin
 // On false the old file is byte-identical and no temporary file is left behind.
 bool WriteWholeFile(const Text& path, const Text& content);
 
+// Deletes the temporaries that WriteWholeFile left beside path when a run died mid-write.
+// Only safe while no other run can be writing path (the library lock is held).
+void RemoveStaleTemporaries(const Text& path);
+
 // True when path names a file that can be opened for reading.
 bool FileExists(const Text& path);
 
@@ -29,3 +33,15 @@ int ChangeFolder(const Text& path);
 
 // Argument n of the argument vector; the empty text when there is no such argument.
 Text CommandArgument(const std::vector<Text>& args, int n);
+
+// Shared by the platform halves of this file.
+
+// Reads the whole file into content: 0 when done, 2 when it cannot be opened or read, 3 when
+// its length cannot be measured (the numbers ReadWholeFile shows).
+int ReadFileBytes(const Text& path, Text& content);
+
+// The name of a temporary for the file named target_name; unique tells attempts apart.
+Text TemporaryName(const Text& target_name, const Text& unique);
+
+// True when name has the shape TemporaryName gives for target_name.
+bool IsTemporaryName(const Text& target_name, const Text& name);

@@ -1,0 +1,162 @@
+#include <algorithm>
+#include <direct.h>
+#include <windows.h>
+
+#include "files.h"
+
+const char kPathSeparator[] = "\\";
+
+namespace {
+
+// Paths built with "/" (by scripts, or by hand) are meant as "\" paths.
+Text NativePath(Text path) {
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// The folder part of path, with its separator or drive colon ("" for a bare name).
+Text FolderPrefix(const Text& path) {
+  size_t cut = path.find_last_of("\\:");
+  return cut == Text::npos ? Text() : path.substr(0, cut + 1);
+}
+
+// Another run may be replacing the file right now; for that moment the file is refused
+// with a sharing violation, or denied while its replacement is pending. A folder is also
+// denied, but for good.
+bool MayBeBusy(const Text& path, DWORD error) {
+  if (error == ERROR_SHARING_VIOLATION) return true;
+  if (error != ERROR_ACCESS_DENIED) return false;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WriteAll(HANDLE file, const Text& content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, content.data() + done, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+// ReplaceFileA keeps an existing target's attributes and security; a missing target, or one
+// deleted since it was looked at, is simply created.
+bool MoveIntoPlace(const Text& temporary, const Text& target, bool exists) {
+  if (exists) {
+    if (ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  }
+  return MoveFileExA(temporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+}  // namespace
+
+int ReadFileBytes(const Text& path, Text& content) {
+  Text native = NativePath(path);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  ULONGLONG give_up = GetTickCount64() + 2000;
+  for (;;) {
+    // Sharing everything lets a concurrent replace go ahead while this read holds the file.
+    file = CreateFileA(native.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    if (!MayBeBusy(native, GetLastError()) || GetTickCount64() >= give_up) return 2;
+    Sleep(20);
+  }
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(file, &length)) {
+    CloseHandle(file);
+    return 3;
+  }
+  content.clear();
+  content.reserve(static_cast<size_t>(length.QuadPart));
+  char buffer[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &n, nullptr)) {
+      CloseHandle(file);
+      return 2;
+    }
+    if (n == 0) break;
+    content.append(buffer, n);
+  }
+  CloseHandle(file);
+  return 0;
+}
+
+bool WriteWholeFile(const Text& path, const Text& content) {
+  Text target = NativePath(path);
+  DWORD attributes = GetFileAttributesA(target.c_str());
+  bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+    return false;
+  }
+
+  Text prefix = FolderPrefix(target);
+  Text name = target.substr(prefix.size());
+  Text temporary;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+    temporary = prefix + TemporaryName(name, NumberToText(GetCurrentProcessId()) + "-" +
+                                                 NumberToText(attempt));
+    file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+
+  bool ok = WriteAll(file, content) && FlushFileBuffers(file);
+  ok = CloseHandle(file) && ok;
+  ok = ok && MoveIntoPlace(temporary, target, exists);
+  if (!ok) DeleteFileA(temporary.c_str());
+  return ok;
+}
+
+void RemoveStaleTemporaries(const Text& path) {
+  Text target = NativePath(path);
+  Text prefix = FolderPrefix(target);
+  Text name = target.substr(prefix.size());
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((prefix + TemporaryName(name, "*")).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    // The pattern also matches short 8.3 names, so the long name is checked once more.
+    if (IsTemporaryName(name, found.cFileName)) DeleteFileA((prefix + found.cFileName).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+bool FileExists(const Text& path) {
+  // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open, so it counts as absent.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+Text CurrentFolder() {
+  DWORD size = GetCurrentDirectoryA(0, nullptr);
+  if (size == 0) return Text();
+  Text folder(size, '\0');
+  DWORD length = GetCurrentDirectoryA(size, folder.data());
+  if (length == 0 || length >= size) return Text();
+  folder.resize(length);
+  return folder;
+}
+
+int ChangeFolder(const Text& path) {
+  return _chdir(path.c_str()) == 0 ? 0 : -1;
+}
