@@ -1,0 +1,400 @@
+#include "editor.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "files.h"
+#include "library_edit.h"
+#include "library_lock.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const Text kSep = kPathSeparator;
+
+ProductDetails Product(const Text& action, const Text& folder, const Text& title) {
+  return ProductDetails{"C:\\Sim", action, folder, title};
+}
+
+// --- The edit of the library text -------------------------------------------------------
+
+// Highest area 12 and highest layer 14, neither in the last section.
+const Text kTwelveFourteen =
+    "[General]\r\nTitle=Scenery Library\r\n\r\n"
+    "[Area.012]\r\nTitle=Lakes\r\nlocal=C:\\Scenery\\Lakes\r\nActive=TRUE\r\nLayer=14\r\n\r\n"
+    "[Area.003]\r\nTitle=Coast\r\nlocal=C:\\Scenery\\Coast\r\nActive=TRUE\r\nLayer=2\r\n";
+
+const Text kAlpsSection =
+    "\r\n[Area.013]\r\nTitle=Alps\r\nlocal=C:\\Scenery\\Alps\r\nActive=TRUE\r\nLayer=15\r\n\r\n";
+
+const Text kAlpsReportHead =
+    "Scenery AREA added:\r\n\r\nAREA=13\r\nTitle=Alps\r\nlocalv=C:\\Scenery\\Alps\r\n"
+    "Active=TRUE\r\nLayer=15\r\n\r\n"
+    "If you wish to move this Layer, please use the FS scenery library";
+
+TEST(EditLibraryText, AddAppendsTheNextAreaAndReportsItWithTheBackup) {
+  LibraryEdit edit =
+      EditLibraryText(kTwelveFourteen, Product("add", "C:\\Scenery\\Alps", "Alps"), true);
+  EXPECT_EQ(edit.library_text, kTwelveFourteen + kAlpsSection);
+  EXPECT_TRUE(edit.changed);
+  EXPECT_EQ(edit.result_text, kAlpsReportHead +
+                                  "\n\r\n\rBackup made of 'scenery.cfg' at C:\\Scenery\\Alps" +
+                                  kSep + "scenery_beforeinstall.cfg\r\n\r\nPRESS ANY KEY");
+  EXPECT_EQ(edit.caution_text, "");
+}
+
+TEST(EditLibraryText, AddReportLeavesOutTheBackupThatWasNotMade) {
+  LibraryEdit edit =
+      EditLibraryText(kTwelveFourteen, Product("ADD", "C:\\Scenery\\Alps", "Alps"), false);
+  EXPECT_EQ(edit.library_text, kTwelveFourteen + kAlpsSection);
+  EXPECT_EQ(edit.result_text, kAlpsReportHead + "\r\n\r\nPRESS ANY KEY");
+}
+
+// Lines 1 to 14 and further of the removal example, each ended by CR LF.
+const Text kCoast =
+    "[Area.001]\r\nTitle=Coast Road\r\nlocal=D:\\Addons\\Coast\r\nActive=TRUE\r\nLayer=2\r\n";
+const Text kHarbour =
+    "[Area.002]\r\nTitle=Harbour Town\r\nlocal=D:\\Addons\\Harbour\r\nActive=TRUE\r\nLayer=3\r\n";
+const Text kPass =
+    "[Area.003]\r\nTitle=Mountain Pass\r\nlocal=D:\\Addons\\Pass\r\nActive=TRUE\r\nLayer=4\r\n";
+
+TEST(EditLibraryText, RemoveCutsTheSectionAndDoublesTheSeam) {
+  const ProductDetails harbour = Product("REMOVE", "D:\\Addons\\Harbour", "Harbour Town");
+  LibraryEdit middle = EditLibraryText(kCoast + "\r\n" + kHarbour + "\r\n" + kPass, harbour, true);
+  EXPECT_EQ(middle.library_text, kCoast + "\r\n\r\n" + kPass);
+  EXPECT_TRUE(middle.changed);
+  EXPECT_EQ(middle.result_text, "");
+  EXPECT_EQ(middle.caution_text, "");
+
+  LibraryEdit last = EditLibraryText(kCoast + "\r\n" + kHarbour + "\r\n", harbour, true);
+  EXPECT_EQ(last.library_text, kCoast + "\r\n\r\n");
+}
+
+const Text kTitleCaution =
+    "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\n"
+    "Caution another product found using the same name: \r\n\r\n"
+    "'alps'\r\n\r\n"
+    "But it is using another directory location\r\n"
+    "Your scenery library has not been changed, because of this.\r\n";
+
+const Text kFolderCaution =
+    "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\n"
+    "Caution another product found using the same product location: \r\n\r\n"
+    "'c:\\scenery\\alps'\r\n\r\n"
+    "Your scenery library has not been changed, because of this.\r\n";
+
+TEST(EditLibraryText, ConflictTableDecidesEveryAddAndRemove) {
+  const Text head =
+      "[Area.001]\r\nTitle=Coast\r\nlocal=C:\\Scenery\\Coast\r\nActive=TRUE\r\nLayer=1\r\n\r\n";
+  const Text tail = "[Area.003]\r\nTitle=Sea\r\nlocal=C:\\Scenery\\Sea\r\nLayer=3\r\n";
+  const auto middle = [](const Text& title, const Text& folder) {
+    return "[Area.002]\r\nTitle=" + title + "\r\nlocal=" + folder + "\r\nLayer=2\r\n\r\n";
+  };
+  const Text added =
+      "\r\n[Area.004]\r\nTitle=alps\r\nlocal=c:\\scenery\\alps\r\nActive=TRUE\r\nLayer=4\r\n\r\n";
+  struct Row {
+    const char* name;
+    Text middle;  // the product's section or a neighbour's
+    Text action;
+    ConflictState state;
+    Text library_after;  // empty: unchanged
+    Text caution;
+    bool reported;
+  };
+  const Text both = middle("ALPS", "C:\\SCENERY\\ALPS");
+  const Text title_only = middle("Alps", "C:\\Other\\Alps");
+  const Text folder_only = middle("Alpine", "C:\\Scenery\\Alps");
+  const Text neither = middle("Sea Two", "C:\\Scenery\\Sea2");
+  const Row rows[] = {
+      {"neither ADD", neither, "ADD", ConflictState::None, head + neither + tail + added, "", true},
+      {"neither REMOVE", neither, "REMOVE", ConflictState::None, "", "", false},
+      {"both ADD", both, "ADD", ConflictState::FolderListed, "", "", false},
+      {"both REMOVE", both, "remove", ConflictState::FolderListed, head + "\r\n" + tail, "", false},
+      {"title ADD", title_only, "Add", ConflictState::TitleTaken, "", kTitleCaution, false},
+      {"title REMOVE", title_only, "REMOVE", ConflictState::TitleTaken, "", "", false},
+      {"folder ADD", folder_only, "ADD", ConflictState::FolderListed, "", kFolderCaution, false},
+      {"folder REMOVE", folder_only, "Remove", ConflictState::FolderListed, head + "\r\n" + tail,
+       "", false},
+  };
+  for (const Row& row : rows) {
+    const Text library = head + row.middle + tail;
+    LibraryEdit edit =
+        EditLibraryText(library, Product(row.action, "c:\\scenery\\alps", "alps"), false);
+    EXPECT_EQ(edit.conflict_state, row.state) << row.name;
+    EXPECT_EQ(edit.library_text, row.library_after.empty() ? library : row.library_after)
+        << row.name;
+    EXPECT_EQ(edit.changed, !row.library_after.empty()) << row.name;
+    EXPECT_EQ(edit.caution_text, row.caution) << row.name;
+    EXPECT_EQ(edit.result_text.empty(), !row.reported) << row.name;
+  }
+}
+
+TEST(EditLibraryText, SkipRuleStopsBothActionsSilently) {
+  const Text folder = "local=D:\\Addons\\Harbour\r\n";
+  const Text libraries[] = {
+      "",
+      "[Area.001]\r\nTitle=x\r\n" + folder,                 // no layer entry
+      "[General]\r\nLayer=3\r\n[Data]\r\n" + folder,         // no area header
+      "[Area.000]\r\n" + folder + "Layer=3\r\n",             // area 0 does not count
+      "[Area.abc]\r\n" + folder + "Layer=3\r\n",
+      "[Area.-4]\r\n" + folder + "Layer=3\r\n",
+      "[Area.002]\r\n" + folder + "Layer=1e99\r\n",          // out of range reads as 0
+  };
+  for (const Text& library : libraries) {
+    for (const char* action : {"ADD", "REMOVE"}) {
+      LibraryEdit edit = EditLibraryText(library, Product(action, "D:\\Addons\\New", "New"), true);
+      EXPECT_TRUE(edit.skipped) << library;
+      EXPECT_FALSE(edit.changed) << library;
+      EXPECT_EQ(edit.library_text, library);
+      EXPECT_EQ(edit.result_text, "");
+      edit = EditLibraryText(library, Product(action, "D:\\Addons\\Harbour", "New"), true);
+      EXPECT_EQ(edit.library_text, library) << action << " " << library;
+    }
+  }
+}
+
+TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
+  struct Case {
+    Text library;
+    Text header;  // of the appended section
+    Text layer;
+  };
+  const auto area = [](const Text& header, const Text& layer) {
+    return header + "\r\nTitle=x\r\nlocal=y\r\nLayer=" + layer + "\r\n";
+  };
+  const Case cases[] = {
+      {area("[Area.001]", "1") + area("[Area.002]", "2") + area("[Area.005]", "3"),
+       "[Area.006]", "4"},
+      {area("[area.9]", "7"), "[Area.010]", "8"},
+      {area("[AREA.099]", "1"), "[Area.100]", "2"},
+      {area("[Area.999]", "1"), "[Area.1000]", "2"},
+      // Hits inside values and at the end of longer key names count as well.
+      {area("[Area.003]", "1") + "Title=old [area.41] copy\r\nBaseLayer=20\r\n", "[Area.042]",
+       "21"},
+      // Numbers too big for 32 bits count as 0; the largest readable one still adds safely.
+      {area("[Area.1e99]", "1") + area("[Area.005]", "2"), "[Area.006]", "3"},
+      {area("[Area.214748e4]", "1"), "[Area.2147480001]", "2"},
+  };
+  for (const Case& c : cases) {
+    LibraryEdit edit = EditLibraryText(c.library, Product("ADD", "F", "T"), false);
+    EXPECT_EQ(edit.library_text,
+              c.library + "\r\n" + c.header + "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" +
+                  c.layer + "\r\n\r\n");
+  }
+}
+
+TEST(EditLibraryText, BareLineFeedLibraryGetsCrLfSectionAndSeam) {
+  const Text a = "[Area.001]\nTitle=A\nlocal=D:\\A\nLayer=1\n\n";
+  const Text b = "[Area.002]\nTitle=B\nlocal=D:\\B\nLayer=2\n";
+  EXPECT_EQ(EditLibraryText(a + b, Product("ADD", "D:\\C", "C"), false).library_text,
+            a + b + "\r\n[Area.003]\r\nTitle=C\r\nlocal=D:\\C\r\nActive=TRUE\r\nLayer=3\r\n\r\n");
+  EXPECT_EQ(EditLibraryText(a + b, Product("REMOVE", "D:\\A", "A"), false).library_text,
+            "\r\n" + b);
+}
+
+TEST(EditLibraryText, RemoveTakesOnlyTheFirstWholeFolderMatch) {
+  const auto section = [](const Text& number, const Text& title, const Text& folder) {
+    return "[Area." + number + "]\r\nTitle=" + title + "\r\nlocal=" + folder +
+           "\r\nLayer=1\r\n\r\n";
+  };
+  const Text harbour2 = section("001", "Harbour Two", "D:\\Addons\\Harbour2");
+  const Text harbour = section("002", "Other Title", "D:\\Addons\\Harbour");
+  const Text trailing = section("003", "Harbour", "D:\\Addons\\Harbour\\");
+  const Text end = section("004", "End", "D:\\End");
+  const ProductDetails remove = Product("REMOVE", "D:\\Addons\\Harbour", "Harbour");
+
+  // A longer sibling folder is passed over, the section is found by folder whatever its title,
+  // and of two sections with the folder only the first goes.
+  Text library = harbour2 + harbour + trailing + end;
+  library = EditLibraryText(library, remove, false).library_text;
+  EXPECT_EQ(library, harbour2 + "\r\n" + trailing + end);
+  // The entry written with one trailing separator is the product's too.
+  library = EditLibraryText(library, remove, false).library_text;
+  EXPECT_EQ(library, harbour2 + "\r\n" + "\r\n" + end);
+  LibraryEdit again = EditLibraryText(library, remove, false);
+  EXPECT_FALSE(again.changed);
+  EXPECT_EQ(again.library_text, library);
+
+  // An ADD of a title that only begins another product's title is no conflict.
+  LibraryEdit alps = EditLibraryText(section("001", "Alps North", "D:\\North"),
+                                     Product("ADD", "D:\\Alps", "Alps"), false);
+  EXPECT_EQ(alps.conflict_state, ConflictState::None);
+  EXPECT_TRUE(alps.changed);
+}
+
+TEST(EditLibraryText, RemoveAtTheStartOfTheTextOrBeforeAnyHeader) {
+  const Text first = "[Area.001]\r\nlocal=D:\\A\r\nLayer=1\r\n";
+  const Text second = "[Area.002]\r\nlocal=D:\\B\r\nLayer=2\r\n";
+  EXPECT_EQ(EditLibraryText(first + second, Product("REMOVE", "D:\\A", "A"), false).library_text,
+            "\r\n" + second);
+  // A folder entry before the first header has no section to cut.
+  const Text stray = "local=D:\\S\r\n" + first + second;
+  LibraryEdit edit = EditLibraryText(stray, Product("REMOVE", "D:\\S", "S"), false);
+  EXPECT_EQ(edit.section_start, 0);
+  EXPECT_EQ(edit.library_text, stray);
+}
+
+TEST(EditLibraryText, SectionGuardGrowsWithTitleAndFolder) {
+  const Text title = "Harbour";            // 7 characters
+  const Text folder = "D:\\Addons\\Harbour";  // 17 characters: the bound is 324
+  const Text next = "[Area.003]\r\nlocal=D:\\Next\r\nLayer=3\r\n";
+  struct Case {
+    int span;
+    bool removed;
+  };
+  for (const Case& c : {Case{324, true}, Case{325, false}, Case{310, true}}) {
+    Text section = "[Area.002]\r\nTitle=" + title + "\r\nlocal=" + folder + "\r\nLayer=2\r\n";
+    section += "Note=" + Text(c.span - section.size() - 9, 'x') + "\r\n\r\n";
+    ASSERT_EQ(static_cast<int>(section.size()), c.span);
+    const Text library = section + next;
+    LibraryEdit edit = EditLibraryText(library, Product("REMOVE", folder, title), false);
+    EXPECT_EQ(edit.library_text, c.removed ? "\r\n" + next : library) << c.span;
+  }
+}
+
+// --- The run over the disk --------------------------------------------------------------
+
+// Records what the editor shows: print requests as they came, each key wait as "<key>".
+class RecordingTerminal : public Terminal {
+ public:
+  explicit RecordingTerminal(Text simulator_folder) : simulator_folder_(simulator_folder) {}
+  void Print(const Text& text) override { shown += text; }
+  int WaitForKey() override {
+    shown += "<key>";
+    // Nobody else may be kept waiting for the library while a message waits for its key.
+    lock_free_at_every_key = lock_free_at_every_key &&
+                             LockLibrary(simulator_folder_, std::chrono::milliseconds(0)) != nullptr;
+    return 'x';
+  }
+  Text shown;
+  bool lock_free_at_every_key = true;
+
+ private:
+  Text simulator_folder_;
+};
+
+class EditorFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("editor_test_" + std::to_string(testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "sim");
+    fs::create_directories(root_ / "alps");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(library(), fs::perms::owner_all, ignored);
+    fs::remove_all(root_, ignored);
+  }
+  Text sim() const { return (root_ / "sim").string(); }
+  Text alps() const { return (root_ / "alps").string(); }
+  fs::path library() const { return root_ / "sim" / "scenery.cfg"; }
+  fs::path backup() const { return root_ / "alps" / "scenery_beforeinstall.cfg"; }
+
+  static void Write(const fs::path& path, const Text& content) {
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  static Text Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  Text Run(const Text& action, const Text& folder, const Text& title, RecordingTerminal& term) {
+    return EditSceneryLibrary(ProductDetails{sim(), action, folder, title}, term);
+  }
+
+  fs::path root_;
+};
+
+const Text kSaveFailure =
+    "Sorry, but this program could not save your 'Scenery.cfg' file, your scenery library has "
+    "not been changed";
+
+TEST_F(EditorFiles, BackupIsMadeOnceAndNeverRefreshed) {
+  Write(library(), kTwelveFourteen);
+  RecordingTerminal term(sim());
+  const Text report = "Scenery AREA added:\r\n\r\nAREA=13\r\nTitle=Alps\r\nlocalv=" + alps() +
+                      "\r\nActive=TRUE\r\nLayer=15\r\n\r\n"
+                      "If you wish to move this Layer, please use the FS scenery library";
+  const Text section =
+      "\r\n[Area.013]\r\nTitle=Alps\r\nlocal=" + alps() + "\r\nActive=TRUE\r\nLayer=15\r\n\r\n";
+
+  EXPECT_EQ(Run("ADD", alps(), "Alps", term),
+            report + "\n\r\n\rBackup made of 'scenery.cfg' at " + backup().string() +
+                "\r\n\r\nPRESS ANY KEY");
+  EXPECT_EQ(Read(library()), kTwelveFourteen + section);
+  EXPECT_EQ(Read(backup()), kTwelveFourteen);
+
+  EXPECT_EQ(Run("REMOVE", alps(), "Alps", term), "");
+  EXPECT_EQ(Read(library()), kTwelveFourteen + "\r\n\r\n");
+  EXPECT_EQ(Read(backup()), kTwelveFourteen);
+
+  EXPECT_EQ(Run("ADD", alps(), "Alps", term), report + "\r\n\r\nPRESS ANY KEY");
+  EXPECT_EQ(Read(library()), kTwelveFourteen + "\r\n\r\n" + section);
+  EXPECT_EQ(Read(backup()), kTwelveFourteen);
+  EXPECT_EQ(term.shown, "");
+}
+
+TEST_F(EditorFiles, MissingProductFolderGetsNoBackupAndNoBackupSentence) {
+  Write(library(), kTwelveFourteen);
+  RecordingTerminal term(sim());
+  const Text missing = (root_ / "missing").string();
+  const Text result = Run("ADD", missing, "Alps", term);
+  EXPECT_EQ(result, "Scenery AREA added:\r\n\r\nAREA=13\r\nTitle=Alps\r\nlocalv=" + missing +
+                        "\r\nActive=TRUE\r\nLayer=15\r\n\r\n"
+                        "If you wish to move this Layer, please use the FS scenery library"
+                        "\r\n\r\nPRESS ANY KEY");
+  EXPECT_FALSE(fs::exists(root_ / "missing"));
+  EXPECT_EQ(Read(library()), kTwelveFourteen + "\r\n[Area.013]\r\nTitle=Alps\r\nlocal=" + missing +
+                                 "\r\nActive=TRUE\r\nLayer=15\r\n\r\n");
+}
+
+TEST_F(EditorFiles, ReadOnlyLibraryIsLeftAloneAndTheResultSaysSo) {
+  const Text library_text = kTwelveFourteen + "[Area.020]\r\nlocal=" + alps() + "\r\nLayer=1\r\n";
+  Write(library(), library_text);
+  fs::permissions(library(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  RecordingTerminal term(sim());
+  EXPECT_EQ(Run("ADD", (root_ / "other").string(), "Other", term), kSaveFailure);
+  EXPECT_EQ(Run("REMOVE", alps(), "Alps", term), kSaveFailure);
+  EXPECT_EQ(Read(library()), library_text);
+  EXPECT_EQ(term.shown, "");
+}
+
+TEST_F(EditorFiles, LibraryThatIsAFolderStopsAfterTheReadMessage) {
+  fs::create_directory(library());
+  RecordingTerminal term(sim());
+  EXPECT_EQ(Run("ADD", alps(), "Alps", term), "");
+  EXPECT_EQ(term.shown, "Error opening file: " + library().string() + "   Errorcode=2\r\n<key>");
+  EXPECT_TRUE(term.lock_free_at_every_key);
+  EXPECT_TRUE(fs::is_directory(library()));
+  EXPECT_TRUE(fs::is_empty(library()));
+  EXPECT_FALSE(fs::exists(backup()));
+}
+
+TEST_F(EditorFiles, UnchangedLibraryIsNotRewritten) {
+  const Text library_text =
+      kTwelveFourteen + "[Area.020]\r\nTitle=Alps\r\nlocal=C:\\Elsewhere\r\nLayer=1\r\n";
+  Write(library(), library_text);
+  const fs::file_time_type old_time = fs::last_write_time(library()) - std::chrono::hours(24 * 400);
+  fs::last_write_time(library(), old_time);
+  RecordingTerminal term(sim());
+
+  EXPECT_EQ(Run("REMOVE", alps(), "Alps", term), "");  // not in the library
+  EXPECT_EQ(term.shown, "");
+  EXPECT_EQ(Run("ADD", alps(), "alps", term), "");  // title taken: the caution, after the lock
+  EXPECT_EQ(term.shown, kTitleCaution + "\r\n<key>");
+  EXPECT_TRUE(term.lock_free_at_every_key);
+
+  EXPECT_EQ(fs::last_write_time(library()), old_time);
+  EXPECT_EQ(Read(library()), library_text);
+}
+
+}  // namespace

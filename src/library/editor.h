@@ -12,6 +12,10 @@ struct ProductDetails {
   Text product_title;
 };
 
+// The ResultText of a run that changed the library but could not save it, or could not get
+// the library to itself in time.
+extern const char kSaveFailureText[];
+
 // Loads the library, keeps the one-time backup, checks, adds or removes the product's area and
 // writes the library back. Cautions and read failures are shown on console. Returns the
 // ResultText: the ADD report, the save-failure text, or empty.
