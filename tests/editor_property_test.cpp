@@ -16,6 +16,7 @@ struct GeneratedLibrary {
   Text preamble;                // byte-order mark and sections that are not areas
   std::vector<Text> sections;   // area sections, each from its "[" to the next one's
   std::vector<Text> folders;    // the folder written in each section
+  std::vector<Text> titles;     // the title written in each section
   int highest_area = 0;
   int highest_layer = 0;
 
@@ -41,14 +42,26 @@ class Generator {
                           Line("Clean_on_Exit=TRUE") + Line("");
     const bool with_layers = Below(10) != 0;
     const int count = Below(12);
+    // Names drawn in random order, so that a name often comes after a longer one it begins
+    // ("Area 1" after "Area 12"), and the product added by the tests has such a neighbour.
+    std::vector<Text> names;
+    for (int id = 0; id < 30; ++id)
+      names.push_back("Area " + std::to_string(id));
+    names.push_back("Product2");
+    std::shuffle(names.begin(), names.end(), random_);
     for (int i = 0; i < count; ++i) {
       int area = Below(8) == 0 ? 0 : 1 + Below(999);  // gaps, repeats and unnumbered areas
       int layer = 1 + Below(400);
-      Text folder = "D:\\Gen\\Area " + std::to_string(i);
+      Text folder = "D:\\Gen\\" + names[i];
+      Text title = "Scenery " + names[i];
+      if (names[i] == "Product2") {
+        folder = "E:\\New\\Product2";
+        title = "Product X2";
+      }
       Text number = std::to_string(area);
       number.insert(0, Below(3), '0');
       Text section = Line(Pick({"[Area.", "[AREA.", "[area."}) + number + "]");
-      section += Line(Pick({"Title=", "TITLE=", "title="}) + "Scenery " + std::to_string(i));
+      section += Line(Pick({"Title=", "TITLE=", "title="}) + title);
       if (Below(3) == 0)
         section += Line("Texture_ID=" + std::to_string(Below(50)));
       section += Line(Pick({"Local=", "local=", "LOCAL="}) +
@@ -62,6 +75,7 @@ class Generator {
         section += Line("");
       library.sections.push_back(section);
       library.folders.push_back(folder);
+      library.titles.push_back(title);
       library.highest_area = std::max(library.highest_area, area);
       if (with_layers)
         library.highest_layer = std::max(library.highest_layer, layer);
@@ -167,7 +181,7 @@ TEST(EditProperties, AddOfARegisteredProductChangesNothing) {
     const size_t k = generator.Below(static_cast<int>(library.sections.size()));
     const Text original = library.Joined();
     LibraryEdit edit = EditLibraryText(
-        original, ProductDetails{"C:\\Sim", "ADD", library.folders[k], "Scenery " + std::to_string(k)},
+        original, ProductDetails{"C:\\Sim", "ADD", library.folders[k], library.titles[k]},
         true);
     EXPECT_EQ(edit.conflict_state, ConflictState::FolderListed);
     EXPECT_EQ(edit.library_text, original);
