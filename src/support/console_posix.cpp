@@ -79,6 +79,7 @@ class PosixConsole : public Terminal {
     // Keys one by one and unechoed; ISIG stays so Ctrl+C still ends the program.
     struct termios raw = saved_mode;
     raw.c_lflag &= ~(ICANON | ECHO);
+    raw.c_iflag &= ~ICRNL;  // Enter arrives as CR (13), as on a console
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
