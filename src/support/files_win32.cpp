@@ -45,20 +45,6 @@ bool WriteAll(HANDLE file, const Text& content) {
   return true;
 }
 
-// ReplaceFileA keeps an existing target's attributes and security; a missing target, or one
-// deleted since it was looked at, is simply created.
-bool MoveIntoPlace(const Text& temporary, const Text& target, bool exists) {
-  if (exists) {
-    if (ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
-                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-      return true;
-    }
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  }
-  return MoveFileExA(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
 }  // namespace
 
 int ReadFileBytes(const Text& path, Text& content) {
@@ -103,6 +89,13 @@ bool WriteWholeFile(const Text& path, const Text& content) {
     return false;
   }
 
+  // The new file carries the old one's marks. This is done by hand rather than with
+  // ReplaceFileA, whose emulation under Wine, where the tests run, drops the attributes and
+  // leaves a file of its own behind when the replace fails.
+  DWORD kept_attributes = exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                 FILE_ATTRIBUTE_ARCHIVE |
+                                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)
+                                 : 0;
   Text prefix = FolderPrefix(target);
   Text name = target.substr(prefix.size());
   Text temporary;
@@ -111,14 +104,15 @@ bool WriteWholeFile(const Text& path, const Text& content) {
     temporary = prefix + TemporaryName(name, NumberToText(GetCurrentProcessId()) + "-" +
                                                  NumberToText(attempt));
     file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+                       kept_attributes ? kept_attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
   }
   if (file == INVALID_HANDLE_VALUE) return false;
 
   bool ok = WriteAll(file, content) && FlushFileBuffers(file);
   ok = CloseHandle(file) && ok;
-  ok = ok && MoveIntoPlace(temporary, target, exists);
+  ok = ok && MoveFileExA(temporary.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) DeleteFileA(temporary.c_str());
   return ok;
 }

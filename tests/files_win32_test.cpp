@@ -1,0 +1,80 @@
+#include <windows.h>
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "files.h"
+#include "support_fixtures.h"
+
+namespace {
+
+Text WithSlashes(Text path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
+TEST(FilesWin32, SlashPathsWorkAndMessagesShowThemUnchanged) {
+  ScratchFolder folder;
+  Text slashed = WithSlashes(folder.Path("scenery.cfg"));
+  ASSERT_NE(slashed, folder.Path("scenery.cfg"));
+
+  ASSERT_TRUE(WriteWholeFile(slashed, "[General]\r\n"));
+  EXPECT_EQ(ReadRaw(folder.Path("scenery.cfg")), "[General]\r\n");
+  RecordingTerminal terminal;
+  EXPECT_EQ(ReadWholeFile(slashed, false, terminal), std::optional<Text>("[General]\r\n"));
+  RemoveStaleTemporaries(slashed);
+  EXPECT_EQ(folder.Names(), std::set<std::string>{"scenery.cfg"});
+
+  Text missing = WithSlashes(folder.Path("missing.cfg"));
+  EXPECT_FALSE(ReadWholeFile(missing, false, terminal).has_value());
+  std::vector<Text> expected = {"Error opening file: " + missing + "   Errorcode=2", "\r\n"};
+  EXPECT_EQ(terminal.prints, expected);
+}
+
+TEST(FilesWin32, ReplaceKeepsTheTargetsAttributes) {
+  ScratchFolder folder;
+  Text path = folder.Path("scenery.cfg");
+  WriteRaw(path, "old");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(WriteWholeFile(path, "new"));
+  EXPECT_EQ(ReadRaw(path), "new");
+  EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+// Another program holds the library open without letting it be deleted, so the new content
+// is written but cannot be put in place.
+TEST(FilesWin32, FailureMidwayLeavesTheOldFileAndNoTemporary) {
+  ScratchFolder folder;
+  Text path = folder.Path("scenery.cfg");
+  WriteRaw(path, "old content\r\n");
+  HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(WriteWholeFile(path, "new content\r\n"));
+  CloseHandle(holder);
+  EXPECT_EQ(ReadRaw(path), "old content\r\n");
+  EXPECT_EQ(folder.Names(), std::set<std::string>{"scenery.cfg"});
+}
+
+TEST(FilesWin32, ReadWaitsOutAShortSharingViolation) {
+  ScratchFolder folder;
+  Text path = folder.Path("scenery.cfg");
+  WriteRaw(path, "library");
+  HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  std::thread release([holder] {
+    Sleep(200);
+    CloseHandle(holder);
+  });
+  RecordingTerminal terminal;
+  std::optional<Text> read = ReadWholeFile(path, false, terminal);
+  release.join();
+  EXPECT_EQ(read, std::optional<Text>("library"));
+  EXPECT_TRUE(terminal.prints.empty());
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+#include <windows.h>
+
+#include <cstdlib>
+#include <future>
+
+#include <gtest/gtest.h>
+
+#include "library_lock.h"
+#include "support_fixtures.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+const char kHolderVariable[] = "SCENERYREG_TEST_LOCK_HOLDER";
+
+bool GrantedElsewhere(const Text& folder, milliseconds timeout) {
+  return std::async(std::launch::async, [&] {
+           return LockLibrary(folder, timeout) != nullptr;
+         }).get();
+}
+
+// Run only as the child of the test below: takes the lock, says so, and waits to be killed.
+TEST(LibraryLockWin32, HolderProcess) {
+  const char* folder = getenv(kHolderVariable);
+  if (!folder) GTEST_SKIP() << "only run as a child process";
+  auto lock = LockLibrary(folder, milliseconds(0));
+  if (lock) WriteRaw(Text(folder) + "\\held", "");
+  Sleep(INFINITE);
+}
+
+TEST(LibraryLockWin32, LockOfAKilledRunIsReleased) {
+  ScratchFolder folder;
+  char self[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+  ASSERT_TRUE(SetEnvironmentVariableA(kHolderVariable, folder.Path().c_str()));
+  Text command = "\"" + Text(self) + "\" --gtest_filter=LibraryLockWin32.HolderProcess";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child = {};
+  BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                nullptr, &startup, &child);
+  SetEnvironmentVariableA(kHolderVariable, nullptr);
+  ASSERT_TRUE(started);
+
+  bool held = false;
+  for (int i = 0; i < 2000 && !held; ++i) {
+    held = std::filesystem::exists(folder.Path("held"));
+    if (!held) Sleep(10);
+  }
+  EXPECT_TRUE(held);
+  EXPECT_FALSE(GrantedElsewhere(folder.Path(), milliseconds(100)));
+
+  TerminateProcess(child.hProcess, 1);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  EXPECT_TRUE(GrantedElsewhere(folder.Path(), milliseconds(0)));
+}
+
+TEST(LibraryLockWin32, LetterCaseAndSlashesNameTheSameFolder) {
+  ScratchFolder folder;
+  Text spelled = folder.Path();
+  for (char& c : spelled) {
+    if (c >= 'a' && c <= 'z') c = c - 'a' + 'A';
+    if (c == '\\') c = '/';
+  }
+  auto held = LockLibrary(folder.Path(), milliseconds(0));
+  ASSERT_NE(held, nullptr);
+  EXPECT_FALSE(GrantedElsewhere(spelled, milliseconds(100)));
+}
+
+}  // namespace
