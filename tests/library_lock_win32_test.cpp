@@ -51,10 +51,17 @@ TEST(LibraryLockWin32, LockOfAKilledRunIsReleased) {
   EXPECT_TRUE(held);
   EXPECT_FALSE(GrantedElsewhere(folder.Path(), milliseconds(100)));
 
+  // A run already waiting when the holder dies inherits the abandoned mutex; once no handle
+  // is left the mutex is gone and a later run starts afresh.
+  auto waiting = std::async(std::launch::async, [&] {
+    return LockLibrary(folder.Path(), milliseconds(20000)) != nullptr;
+  });
+  Sleep(100);
   TerminateProcess(child.hProcess, 1);
   WaitForSingleObject(child.hProcess, INFINITE);
   CloseHandle(child.hProcess);
   CloseHandle(child.hThread);
+  EXPECT_TRUE(waiting.get());
   EXPECT_TRUE(GrantedElsewhere(folder.Path(), milliseconds(0)));
 }
 
