@@ -1,0 +1,212 @@
+#include "result_window.h"
+
+#include <SDL.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "font8x8.h"
+#include "text_screen.h"
+
+namespace {
+
+Text ProgramTitle() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  return WindowTitle(n > 0 ? Text(path, n) : Text("sceneryreg"), '/');
+}
+
+bool IsModifierOrLock(SDL_Keycode key) {
+  switch (key) {
+    case SDLK_LSHIFT: case SDLK_RSHIFT: case SDLK_LCTRL: case SDLK_RCTRL:
+    case SDLK_LALT: case SDLK_RALT: case SDLK_LGUI: case SDLK_RGUI: case SDLK_MODE:
+    case SDLK_CAPSLOCK: case SDLK_NUMLOCKCLEAR: case SDLK_SCROLLLOCK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The code a key-down queues when no text event will follow it; 0 for none. Keys that type a
+// character arrive as text instead, except the four whose byte the text events leave out.
+int KeyDownCode(const SDL_Keysym& key) {
+  if (IsModifierOrLock(key.sym)) return 0;
+  switch (key.sym) {
+    case SDLK_RETURN: case SDLK_KP_ENTER: return '\r';
+    case SDLK_ESCAPE: return 27;
+    case SDLK_TAB: return '\t';
+    case SDLK_BACKSPACE: return '\b';
+    default: break;
+  }
+  if (key.sym == SDLK_DELETE || (key.sym & SDLK_SCANCODE_MASK)) return 0x100 + key.scancode;
+  // Ctrl with a letter types a control byte, which text events never carry.
+  if ((key.mod & KMOD_CTRL) && key.sym >= 'a' && key.sym <= 'z') return key.sym - 'a' + 1;
+  return 0;
+}
+
+// Queues the code page 437 byte of each character of UTF-8 text; one with no such byte still
+// counts as a key press and queues "?".
+void QueueText(TextScreen& screen, const char* utf8) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+  while (*p) {
+    int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : *p >= 0xC0 ? 1 : 0;
+    uint32_t u = extra ? *p & (0x3F >> extra) : *p;
+    for (++p; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) u = (u << 6) | (*p & 0x3F);
+    const int byte = ByteFromUnicode(u);
+    QueueKey(screen, byte >= 0 ? byte : '?');
+  }
+}
+
+class SdlResultWindow : public Terminal {
+ public:
+  SdlResultWindow(int width, int height) : screen_(MakeTextScreen(width, height)) {}
+
+  ~SdlResultWindow() override {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Starts the window thread; false when it could not make the window.
+  bool Open() {
+    std::promise<bool> opened;
+    std::future<bool> result = opened.get_future();
+    thread_ = std::thread([this, p = std::move(opened)]() mutable { Run(p); });
+    return result.get();
+  }
+
+  void Print(const Text& text) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    bells_ += PrintToScreen(screen_, text);
+  }
+
+  int WaitForKey() override {
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (int code = TakeKey(screen_)) return code;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+ private:
+  // Every SDL call happens on this thread: SDL wants its video calls on the thread that
+  // started it.
+  void Run(std::promise<bool>& opened) {
+    // Ctrl+C must still end the program rather than arrive as a quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+      opened.set_value(false);
+      return;
+    }
+    SDL_Window* window = SDL_CreateWindow(ProgramTitle().c_str(), SDL_WINDOWPOS_CENTERED,
+                                          SDL_WINDOWPOS_CENTERED, screen_.width, screen_.height,
+                                          SDL_WINDOW_SHOWN);
+    if (!window) {
+      SDL_Quit();
+      opened.set_value(false);
+      return;
+    }
+    SDL_DisableScreenSaver();
+    SDL_StartTextInput();
+    SDL_RaiseWindow(window);
+    opened.set_value(true);
+
+    SDL_AudioDeviceID audio = 0;
+    while (!stop_) {
+      int bells = 0;
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) Handle(event);
+        Present(window);
+        bells = bells_;
+        bells_ = 0;
+      }
+      if (bells > 0) Ring(audio, bells);
+      SDL_Delay(10);
+    }
+    if (audio) SDL_CloseAudioDevice(audio);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+  }
+
+  void Handle(const SDL_Event& event) {
+    switch (event.type) {
+      case SDL_TEXTINPUT:
+        QueueText(screen_, event.text.text);
+        break;
+      case SDL_KEYDOWN:
+        if (int code = KeyDownCode(event.key.keysym)) QueueKey(screen_, code);
+        break;
+      case SDL_WINDOWEVENT:
+        // The close button asks; the window stays until the program ends.
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) QueueKey(screen_, kCloseKey);
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) screen_.dirty_rows.assign(screen_.rows, true);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Copies the changed text rows into the window's surface and shows them.
+  void Present(SDL_Window* window) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (!surface || surface->w < screen_.width || surface->h < screen_.height) return;
+    std::vector<SDL_Rect> rects;
+    if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+    for (int r = 0; r < screen_.rows; ++r) {
+      if (!screen_.dirty_rows[r]) continue;
+      screen_.dirty_rows[r] = false;
+      const int y = 8 * r;
+      SDL_ConvertPixels(screen_.width, 8, SDL_PIXELFORMAT_RGB888,
+                        &screen_.pixels[static_cast<size_t>(y) * screen_.width], screen_.width * 4,
+                        surface->format->format,
+                        static_cast<uint8_t*>(surface->pixels) + y * surface->pitch, surface->pitch);
+      rects.push_back({0, y, screen_.width, 8});
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (!rects.empty()) SDL_UpdateWindowSurfaceRects(window, rects.data(), rects.size());
+  }
+
+  // A 1000 Hz tone of 250 ms per bell, when the system has sound at all.
+  static void Ring(SDL_AudioDeviceID& audio, int bells) {
+    constexpr int kRate = 22050;
+    if (!audio) {
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+      SDL_AudioSpec want{};
+      want.freq = kRate;
+      want.format = AUDIO_S16SYS;
+      want.channels = 1;
+      want.samples = 1024;
+      audio = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+      if (!audio) return;
+      SDL_PauseAudioDevice(audio, 0);
+    }
+    std::vector<int16_t> tone(static_cast<size_t>(kRate / 4) * bells);
+    for (size_t i = 0; i < tone.size(); ++i)
+      tone[i] = (i * 1000 * 2 / kRate) % 2 ? 6000 : -6000;
+    SDL_QueueAudio(audio, tone.data(), tone.size() * sizeof tone[0]);
+  }
+
+  std::mutex lock_;
+  TextScreen screen_;  // under lock_
+  int bells_ = 0;      // under lock_: BELs printed but not yet sounded
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<Terminal> OpenResultWindow(int width, int height, int depth) {
+  const bool depth_ok = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+  if (width < 1 || height < 1 || !depth_ok) return nullptr;
+  auto window = std::make_unique<SdlResultWindow>(width, height);
+  if (!window->Open()) return nullptr;
+  return window;
+}
