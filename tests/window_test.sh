@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Opens the real result window on a private X server and drives it like a user: its client size,
+# the report drawn in it, a mouse click and a lone Shift that must not end the wait, a typed key
+# and a close request that must, and exit code 0 each time.
+# Usage: window_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
+# With WINDOW_TEST_SHOTS=<folder> it leaves a PNG of each window it checked there.
+set -u
+prog=$(realpath "$1")
+emu=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+title=$(basename "$prog"); title=${title%.*}
+
+tmp=$(mktemp -d /tmp/sceneryreg-window.XXXXXX)
+xvfb_pid=
+prog_pid=
+cleanup() {
+  [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+passed=0 failed=0
+
+check() {  # check NAME CONDITION-RESULT(0/1) [detail]
+  if [ "$2" = 0 ]; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: $1${3:+ ($3)}"; fi
+}
+
+# The server picks a free display number itself, so parallel runs never collide.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$tmp/display")"
+unset WAYLAND_DISPLAY
+if ! timeout 10 xdpyinfo >/dev/null 2>&1; then
+  echo "FAIL: no X server"; exit 1
+fi
+
+if [ -n "$emu" ]; then
+  winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+else
+  winpath() { printf '%s' "$1"; }
+fi
+
+# start ARGS...: runs the program in the background; sets $prog_pid and $wid (empty when no
+# window appeared).
+start() {
+  timeout 120 $emu "$prog" "$@" </dev/null >"$tmp/out" 2>"$tmp/err" &
+  prog_pid=$!
+  wid=$(timeout 60 xdotool search --sync --onlyvisible --name "^$title\$" 2>/dev/null | head -1)
+}
+
+running() { kill -0 "$prog_pid" 2>/dev/null; }
+
+# ended NAME: the program must end by itself within a few seconds, with exit code 0.
+ended() {
+  for _ in $(seq 100); do running || break; sleep 0.1; done
+  if running; then
+    check "$1" 1 "still running"; kill "$prog_pid" 2>/dev/null
+  fi
+  wait "$prog_pid"
+  local rc=$?
+  [ "$rc" = 143 ] || check "$1" "$([ "$rc" = 0 ]; echo $?)" "exit $rc"
+  prog_pid=
+}
+
+# lit_rows NAME: which of the 25 text rows of the window hold white pixels, as 25 0/1 digits.
+lit_rows() {
+  xwd -id "$wid" -silent | python3 -c '
+import struct, sys, zlib
+data = sys.stdin.buffer.read()
+h = struct.unpack(">25I", data[:100])
+size, w, hgt, order, bpp, bpl, ncolors = h[0], h[4], h[5], h[7], h[11], h[12], h[19]
+pix = data[size + ncolors * 12:]
+step = bpp // 8
+def rgb(x, y):
+    p = pix[y * bpl + x * step:y * bpl + x * step + step]
+    v = int.from_bytes(p, "little" if order == 0 else "big")
+    return (v >> 16) & 255, (v >> 8) & 255, v & 255
+rows = [[rgb(x, y) for x in range(w)] for y in range(hgt)]
+print("".join("1" if any(p == (255, 255, 255) for y in range(8 * r, min(8 * r + 8, hgt)) for p in rows[y]) else "0"
+              for r in range(25)))
+if len(sys.argv) > 1:
+    raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in rows)
+    def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
+    open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, hgt, 8, 2, 0, 0, 0))
+                                 + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+' ${WINDOW_TEST_SHOTS:+"$WINDOW_TEST_SHOTS/$1.png"}
+}
+
+# Asks the window to close the way a window manager's close button does.
+close_request() {
+  python3 - "$wid" <<'EOF'
+import ctypes, ctypes.util, sys
+x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XFlush.argtypes = [ctypes.c_void_p]
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int), ("l", ctypes.c_long * 5)]
+class Event(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                         ctypes.POINTER(Event)]
+d = x.XOpenDisplay(None)
+ev = Event()
+ev.xclient.type = 33  # ClientMessage
+ev.xclient.window = int(sys.argv[1])
+ev.xclient.message_type = x.XInternAtom(d, b"WM_PROTOCOLS", 0)
+ev.xclient.format = 32
+ev.xclient.l[0] = x.XInternAtom(d, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(d, ev.xclient.window, 0, 0, ctypes.byref(ev))
+x.XFlush(d)
+EOF
+}
+
+mkdir -p "$tmp/sim" "$tmp/product"
+cp "$here/../examples/scenery.cfg" "$tmp/sim/scenery.cfg"
+
+# 1. A wrong action word: the syntax-error report, ended by a typed key.
+start "$(winpath "$tmp/sim")" BAD "$(winpath "$tmp/product")" "Window Test"
+if [ -z "$wid" ]; then
+  check "syntax error: window opens" 1 "no window titled $title"
+  sed 's/^/  stderr: /' "$tmp/err" | head -5
+else
+  geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
+  check "syntax error: client area is 640x200" "$([ "$geometry" = 640x200 ]; echo $?)" "$geometry"
+  sleep 1  # the window thread presents about every 10 ms; give a loaded machine time
+  rows=$(lit_rows syntax_error)
+  check "syntax error: one line drawn on row 1" \
+    "$([ "$rows" = 1000000000000000000000000 ]; echo $?)" "$rows"
+  xdotool mousemove --window "$wid" 320 100 click 1 2>/dev/null
+  xdotool windowfocus --sync "$wid" 2>/dev/null
+  xdotool key shift 2>/dev/null
+  sleep 1
+  check "syntax error: a click and a lone Shift do not end the wait" "$(running; echo $?)"
+  xdotool key x 2>/dev/null
+  ended "syntax error: a typed key ends the program with code 0"
+fi
+
+# 2. A real ADD: the report with its blank rows, ended by a close request.
+start "$(winpath "$tmp/sim")" ADD "$(winpath "$tmp/product")" "Window Test"
+if [ -z "$wid" ]; then
+  check "ADD: window opens" 1 "no window titled $title"
+  sed 's/^/  stderr: /' "$tmp/err" | head -5
+else
+  sleep 1
+  rows=$(lit_rows add_report)
+  # Heading, blank, the entry lines, blank, the advice, then LF CR LF CR: one blank row before
+  # the backup sentence.
+  check "ADD: report laid out by rows" \
+    "$([[ $rows == 10111110101* ]]; echo $?)" "$rows"
+  close_request
+  ended "ADD: the close request ends the program with code 0"
+fi
+grep -q "Title=Window Test" "$tmp/sim/scenery.cfg"
+check "ADD: the library holds the product" $?
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
