@@ -188,15 +188,6 @@ TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
   }
 }
 
-TEST(EditLibraryText, BareLineFeedLibraryGetsCrLfSectionAndSeam) {
-  const Text a = "[Area.001]\nTitle=A\nlocal=D:\\A\nLayer=1\n\n";
-  const Text b = "[Area.002]\nTitle=B\nlocal=D:\\B\nLayer=2\n";
-  EXPECT_EQ(EditLibraryText(a + b, Product("ADD", "D:\\C", "C"), false).library_text,
-            a + b + "\r\n[Area.003]\r\nTitle=C\r\nlocal=D:\\C\r\nActive=TRUE\r\nLayer=3\r\n\r\n");
-  EXPECT_EQ(EditLibraryText(a + b, Product("REMOVE", "D:\\A", "A"), false).library_text,
-            "\r\n" + b);
-}
-
 TEST(EditLibraryText, RemoveTakesOnlyTheFirstWholeFolderMatch) {
   const auto section = [](const Text& number, const Text& title, const Text& folder) {
     return "[Area." + number + "]\r\nTitle=" + title + "\r\nlocal=" + folder +
@@ -227,15 +218,12 @@ TEST(EditLibraryText, RemoveTakesOnlyTheFirstWholeFolderMatch) {
   EXPECT_TRUE(alps.changed);
 }
 
-TEST(EditLibraryText, RemoveAtTheStartOfTheTextOrBeforeAnyHeader) {
-  const Text first = "[Area.001]\r\nlocal=D:\\A\r\nLayer=1\r\n";
-  const Text second = "[Area.002]\r\nlocal=D:\\B\r\nLayer=2\r\n";
-  EXPECT_EQ(EditLibraryText(first + second, Product("REMOVE", "D:\\A", "A"), false).library_text,
-            "\r\n" + second);
-  // A folder entry before the first header has no section to cut.
-  const Text stray = "local=D:\\S\r\n" + first + second;
+TEST(EditLibraryText, FolderEntryBeforeAnyHeaderHasNoSectionToCut) {
+  const Text stray = "local=D:\\S\r\n[Area.001]\r\nlocal=D:\\A\r\nLayer=1\r\n";
   LibraryEdit edit = EditLibraryText(stray, Product("REMOVE", "D:\\S", "S"), false);
+  EXPECT_EQ(edit.folder_pos, 1);
   EXPECT_EQ(edit.section_start, 0);
+  EXPECT_FALSE(edit.changed);
   EXPECT_EQ(edit.library_text, stray);
 }
 
