@@ -15,6 +15,7 @@ xvfb_pid=
 prog_pid=
 cleanup() {
   [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null
+  [ -n "$emu" ] && WINEPREFIX="$tmp/wine" timeout 20 wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$tmp"
 }
@@ -37,6 +38,13 @@ if ! timeout 10 xdpyinfo >/dev/null 2>&1; then
 fi
 
 if [ -n "$emu" ]; then
+  # The first Wine process of a prefix decides for every later one whether windows reach an X
+  # display, and other tests run Wine with no display at the same time: this test gets a prefix
+  # of its own, hard-linked from the shared one (registry files copied, as Wine rewrites them).
+  base=${WINEPREFIX:-$HOME/.wine-sceneryreg}
+  cp -al "$base" "$tmp/wine"
+  for f in "$base"/*.reg; do cp --remove-destination "$f" "$tmp/wine/"; done
+  export WINEPREFIX="$tmp/wine"
   winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 else
   winpath() { printf '%s' "$1"; }
