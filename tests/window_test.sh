@@ -86,12 +86,13 @@ def rgb(x, y):
     v = int.from_bytes(p, "little" if order == 0 else "big")
     return (v >> 16) & 255, (v >> 8) & 255, v & 255
 rows = [[rgb(x, y) for x in range(w)] for y in range(hgt)]
-print("".join("1" if any(p == (255, 255, 255) for y in range(8 * r, min(8 * r + 8, hgt)) for p in rows[y]) else "0"
-              for r in range(25)))
+lit = lambda r: any(p == (255, 255, 255) for y in range(8 * r, 8 * r + 8) for p in rows[y])
+print("".join("1" if lit(r) else "0" for r in range(25)))
 if len(sys.argv) > 1:
     raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in rows)
     def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
-    open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, hgt, 8, 2, 0, 0, 0))
+    head = struct.pack(">IIBBBBB", w, hgt, 8, 2, 0, 0, 0)
+    open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head)
                                  + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 ' ${WINDOW_TEST_SHOTS:+"$WINDOW_TEST_SHOTS/$1.png"}
 }
@@ -109,7 +110,8 @@ x.XFlush.argtypes = [ctypes.c_void_p]
 class ClientMessage(ctypes.Structure):
     _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
                 ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int), ("l", ctypes.c_long * 5)]
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("l", ctypes.c_long * 5)]
 class Event(ctypes.Union):
     _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
 x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,

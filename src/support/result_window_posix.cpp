@@ -147,7 +147,8 @@ class SdlResultWindow : public Terminal {
       case SDL_WINDOWEVENT:
         // The close button asks; the window stays until the program ends.
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) QueueKey(screen_, kCloseKey);
-        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) screen_.dirty_rows.assign(screen_.rows, true);
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
+          screen_.dirty_rows.assign(screen_.rows, true);
         break;
       default:
         break;
@@ -164,10 +165,10 @@ class SdlResultWindow : public Terminal {
       if (!screen_.dirty_rows[r]) continue;
       screen_.dirty_rows[r] = false;
       const int y = 8 * r;
-      SDL_ConvertPixels(screen_.width, 8, SDL_PIXELFORMAT_RGB888,
-                        &screen_.pixels[static_cast<size_t>(y) * screen_.width], screen_.width * 4,
-                        surface->format->format,
-                        static_cast<uint8_t*>(surface->pixels) + y * surface->pitch, surface->pitch);
+      const uint32_t* from = &screen_.pixels[static_cast<size_t>(y) * screen_.width];
+      uint8_t* to = static_cast<uint8_t*>(surface->pixels) + y * surface->pitch;
+      SDL_ConvertPixels(screen_.width, 8, SDL_PIXELFORMAT_RGB888, from, screen_.width * 4,
+                        surface->format->format, to, surface->pitch);
       rects.push_back({0, y, screen_.width, 8});
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
