@@ -47,26 +47,35 @@ struct LayoutCase {
 // The 80-character row that the pending-break cases leave on the bottom row.
 const Text kFull = Run(80, 3);
 
+// Rows 1 to count showing report lines first, first + 1, ..., then the extra rows.
+std::map<int, Text> Shown(int first, int count, std::map<int, Text> extra = {}) {
+  for (int r = 1; r <= count; ++r) extra[r] = Line(first + r - 1);
+  return extra;
+}
+
 std::vector<LayoutCase> LayoutCases() {
-  std::vector<LayoutCase> cases = {
+  return {
       {"five characters then CR LF", {"Hello", "\r\n"}, {{1, "Hello"}}, 2, 1, false, 0},
       {"80 characters then CR LF leave an empty row",
        {Run(80), "\r\n"}, {{1, Run(80)}}, 3, 1, false, 0},
       {"a long line goes on in column 1, mid-word",
        {Text(78, 'a') + " wordy"}, {{1, Text(78, 'a') + " w"}, {2, "ordy"}}, 2, 5, false, 0},
       {"25 lines then the message's CR LF scroll twice",
-       {Lines(1, 25, "\r\n"), "\r\n"}, {}, 25, 1, false, 0},
-      {"25 lines alone scroll once", {Lines(1, 25, "\r\n")}, {}, 25, 1, false, 0},
+       {Lines(1, 25, "\r\n"), "\r\n"}, Shown(3, 23), 25, 1, false, 0},
+      {"25 lines alone scroll once", {Lines(1, 25, "\r\n")}, Shown(2, 24), 25, 1, false, 0},
       {"a BEL after the final line break does not stop the scroll",
-       {Lines(1, 25, "\r\n"), "\r\n\a"}, {}, 25, 1, false, 1},
+       {Lines(1, 25, "\r\n"), "\r\n\a"}, Shown(3, 23), 25, 1, false, 1},
       {"a character in the bottom-right cell sets the pending break",
-       {Lines(1, 24, "\r\n") + kFull}, {}, 25, 80, true, 0},
+       {Lines(1, 24, "\r\n") + kFull}, Shown(1, 24, {{25, kFull}}), 25, 80, true, 0},
       {"the pending break and the message's CR LF scroll twice",
-       {Lines(1, 24, "\r\n") + kFull, "\r\n"}, {{23, kFull}}, 25, 1, false, 0},
+       {Lines(1, 24, "\r\n") + kFull, "\r\n"}, Shown(3, 22, {{23, kFull}}), 25, 1, false, 0},
       {"the pending break is taken before further text",
-       {Lines(1, 24, "\r\n") + kFull, "X"}, {{24, kFull}, {25, "X"}}, 25, 2, false, 0},
+       {Lines(1, 24, "\r\n") + kFull, "X"}, Shown(2, 23, {{24, kFull}, {25, "X"}}), 25, 2,
+       false, 0},
+      {"a BS after the bottom-right cell is a cursor move and scrolls",
+       {Lines(1, 24, "\r\n") + kFull + "\b"}, Shown(2, 23, {{24, kFull}}), 25, 1, false, 0},
       {"line breaks below the grid scroll when the next character comes",
-       {Lines(1, 24, "\r\n") + Line(25) + "\n\n\nX"}, {{25, "X"}}, 25, 2, false, 0},
+       {Lines(1, 24, "\r\n") + Line(25) + "\n\n\nX"}, Shown(4, 22, {{25, "X"}}), 25, 2, false, 0},
       {"a scroll of the whole grid or more clears it",
        {Lines(1, 25, "\r\n") + Text(30, '\n') + "X"}, {{25, "X"}}, 25, 2, false, 0},
       {"TAB in column 1 lands on column 9", {"\tX"}, {{1, "        X"}}, 1, 10, false, 0},
@@ -85,16 +94,6 @@ std::vector<LayoutCase> LayoutCases() {
       {"NUL, VT, FF and ESC are drawn", {Text("\0\x0b\x0c\x1b!", 5)},
        {{1, Text("\0\x0b\x0c\x1b!", 5)}}, 1, 6, false, 0},
   };
-  // Scrolled report lines stand where the rules put them.
-  for (int r = 1; r <= 23; ++r) cases[3].rows[r] = Line(r + 2);
-  for (int r = 1; r <= 24; ++r) cases[4].rows[r] = Line(r + 1);
-  for (int r = 1; r <= 23; ++r) cases[5].rows[r] = Line(r + 2);
-  for (int r = 1; r <= 24; ++r) cases[6].rows[r] = Line(r);
-  cases[6].rows[25] = kFull;
-  for (int r = 1; r <= 22; ++r) cases[7].rows[r] = Line(r + 2);
-  for (int r = 1; r <= 23; ++r) cases[8].rows[r] = Line(r + 1);
-  for (int r = 1; r <= 22; ++r) cases[9].rows[r] = Line(r + 3);
-  return cases;
 }
 
 TEST(TextScreenTest, LaysOutRequestsOnPixels) {
