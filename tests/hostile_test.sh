@@ -48,12 +48,12 @@ if [ -z "$emu" ]; then
   library 200000 old.cfg
   { cat old.cfg; section 200001 200001 "Killed Product" "$tmp/kill/prod"; } > new.cfg
   cp old.cfg sim/scenery.cfg
-  t0=$(date +%s%N); run sim ADD "$tmp/kill/prod" "Killed Product"; full_us=$(( ($(date +%s%N) - t0) / 1000 ))
+  t0=$(date +%s%N); run "$tmp/kill/sim" ADD "$tmp/kill/prod" "Killed Product"; full_us=$(( ($(date +%s%N) - t0) / 1000 ))
   check "uninterrupted run writes the new library" "$(cmp -s sim/scenery.cfg new.cfg; echo $?)"
-  torn=0 piled=0 outcomes_old=0 outcomes_new=0
+  torn=0 piled=0 outcomes_old=0 outcomes_new=0 left=0
   for i in $(seq 1 40); do
     cp old.cfg sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
-    "$prog" sim ADD "$tmp/kill/prod" "Killed Product" </dev/null >/dev/null 2>&1 &
+    "$prog" "$tmp/kill/sim" ADD "$tmp/kill/prod" "Killed Product" </dev/null >/dev/null 2>&1 &
     pid=$!
     sleep "$(awk -v us="$full_us" -v r="$RANDOM" 'BEGIN { printf "%.6f", us * 1.1 * r / 32768 / 1e6 }')"
     kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
@@ -62,12 +62,13 @@ if [ -z "$emu" ]; then
     else torn=$((torn + 1)); fi
     if [ -e prod/scenery_beforeinstall.cfg ] && ! cmp -s prod/scenery_beforeinstall.cfg old.cfg; then torn=$((torn + 1)); fi
     [ "$(temporaries sim)" -le 1 ] && [ "$(temporaries prod)" -le 1 ] || piled=$((piled + 1))
+    [ "$(temporaries sim)" = 1 ] && left=$((left + 1))
   done
-  echo "killed 40 runs: $outcomes_old left the old library, $outcomes_new the new one"
+  echo "killed 40 runs: $outcomes_old left the old library, $outcomes_new the new one, $left a temporary"
   check "a killed run leaves the old or the new bytes, never a mix" "$torn" "$torn torn"
   check "temporaries never pile up" "$piled"
   cp old.cfg sim/scenery.cfg
-  run sim ADD "$tmp/kill/prod" "Killed Product"
+  run "$tmp/kill/sim" ADD "$tmp/kill/prod" "Killed Product"
   check "the next run cleans what a killed run left" \
     "$([ "$(temporaries sim)" = 0 ] && cmp -s sim/scenery.cfg new.cfg; echo $?)"
 fi
@@ -123,11 +124,14 @@ run "$sim" REMOVE "$prod" "$long_title"
 check "long title's section can be removed again" \
   "$({ cat old.cfg; printf '\r\n\r\n'; } | cmp -s - sim/scenery.cfg; echo $?)"
 
-cp old.cfg sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
-high=$(printf "$(printf '\\%03o' $(seq 128 255))")
-run "$sim" ADD "$prod" "Caf$high"
-check "title with bytes 128 to 255 is written byte for byte" \
-  "$({ cat old.cfg; section 013 13 "Caf$high" "$prod"; } | cmp -s - sim/scenery.cfg; echo $?)"
+# Wine turns arguments into Unicode through the host's locale, so raw bytes arrive only natively.
+if [ -z "$emu" ]; then
+  cp old.cfg sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
+  high=$(printf "$(printf '\\%03o' $(seq 128 255))")
+  run "$sim" ADD "$prod" "Caf$high"
+  check "title with bytes 128 to 255 is written byte for byte" \
+    "$({ cat old.cfg; section 013 13 "Caf$high" "$prod"; } | cmp -s - sim/scenery.cfg; echo $?)"
+fi
 
 head -c 1048576 /dev/urandom > random.cfg
 cp random.cfg sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
