@@ -18,3 +18,6 @@ for preset in native windows; do
   cmake --build --preset "$preset" -j"$jobs"
   ctest --preset "$preset" -j"$jobs" </dev/null
 done
+
+echo "== fuzz"
+bash scripts/fuzz.sh 60
