@@ -32,6 +32,38 @@ bool MayBeBusy(const Text& path, DWORD error) {
   return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Opens path for reading, sharing everything so that a concurrent replace can go ahead
+// while the file is held, and waiting out the moment another run is replacing it.
+HANDLE OpenForReading(const Text& path) {
+  ULONGLONG give_up = GetTickCount64() + 2000;
+  for (;;) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    if (!MayBeBusy(path, GetLastError()) || GetTickCount64() >= give_up) return file;
+    Sleep(20);
+  }
+}
+
+// Renames temporary over target. A reader that holds the target (a concurrent run testing
+// that the library exists, a virus scanner) makes the rename fail for a moment, not for good.
+bool ReplaceWith(const Text& temporary, const Text& target) {
+  ULONGLONG give_up = GetTickCount64() + 2000;
+  for (;;) {
+    if (MoveFileExA(temporary.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+        GetTickCount64() >= give_up) {
+      return false;
+    }
+    Sleep(20);
+  }
+}
+
 bool WriteAll(HANDLE file, const Text& content) {
   size_t done = 0;
   while (done < content.size()) {
@@ -48,18 +80,8 @@ bool WriteAll(HANDLE file, const Text& content) {
 }  // namespace
 
 int ReadFileBytes(const Text& path, Text& content) {
-  Text native = NativePath(path);
-  HANDLE file = INVALID_HANDLE_VALUE;
-  ULONGLONG give_up = GetTickCount64() + 2000;
-  for (;;) {
-    // Sharing everything lets a concurrent replace go ahead while this read holds the file.
-    file = CreateFileA(native.c_str(), GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) break;
-    if (!MayBeBusy(native, GetLastError()) || GetTickCount64() >= give_up) return 2;
-    Sleep(20);
-  }
+  HANDLE file = OpenForReading(NativePath(path));
+  if (file == INVALID_HANDLE_VALUE) return 2;
   LARGE_INTEGER length;
   if (!GetFileSizeEx(file, &length)) {
     CloseHandle(file);
@@ -111,8 +133,7 @@ bool WriteWholeFile(const Text& path, const Text& content) {
 
   bool ok = WriteAll(file, content) && FlushFileBuffers(file);
   ok = CloseHandle(file) && ok;
-  ok = ok && MoveFileExA(temporary.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  ok = ok && ReplaceWith(temporary, target);
   if (!ok) DeleteFileA(temporary.c_str());
   return ok;
 }
@@ -133,9 +154,7 @@ void RemoveStaleTemporaries(const Text& path) {
 
 bool FileExists(const Text& path) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open, so it counts as absent.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenForReading(path);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
