@@ -131,7 +131,7 @@ EOF
 mkdir -p "$tmp/sim" "$tmp/product"
 cp "$here/../examples/scenery.cfg" "$tmp/sim/scenery.cfg"
 
-# 1. A wrong action word: the syntax-error report, ended by a typed key.
+# 1. A wrong action word: the syntax-error report, ended by a key that types no character.
 start "$(winpath "$tmp/sim")" BAD "$(winpath "$tmp/product")" "Window Test"
 if [ -z "$wid" ]; then
   check "syntax error: window opens" 1 "no window titled $title"
@@ -148,11 +148,21 @@ else
   xdotool key shift 2>/dev/null
   sleep 1
   check "syntax error: a click and a lone Shift do not end the wait" "$(running; echo $?)"
-  xdotool key x 2>/dev/null
-  ended "syntax error: a typed key ends the program with code 0"
+  xdotool key Right 2>/dev/null
+  ended "syntax error: an arrow key ends the program with code 0"
 fi
 
-# 2. A real ADD: the report with its blank rows, ended by a close request.
+# 2. The same, ended by a character key.
+start "$(winpath "$tmp/sim")" BAD "$(winpath "$tmp/product")" "Window Test"
+if [ -z "$wid" ]; then
+  check "syntax error again: window opens" 1 "no window titled $title"
+else
+  xdotool windowfocus --sync "$wid" 2>/dev/null
+  xdotool key x 2>/dev/null
+  ended "syntax error again: a letter key ends the program with code 0"
+fi
+
+# 3. A real ADD: the report with its blank rows, ended by a close request.
 start "$(winpath "$tmp/sim")" ADD "$(winpath "$tmp/product")" "Window Test"
 if [ -z "$wid" ]; then
   check "ADD: window opens" 1 "no window titled $title"
