@@ -118,6 +118,7 @@ class SdlResultWindow : public Terminal {
     opened.set_value(true);
 
     SDL_AudioDeviceID audio = 0;
+    bool sound_tried = false;  // once: a system without sound says so loudly on each attempt
     while (!stop_) {
       int bells = 0;
       {
@@ -128,7 +129,11 @@ class SdlResultWindow : public Terminal {
         bells = bells_;
         bells_ = 0;
       }
-      if (bells > 0) Ring(audio, bells);
+      if (bells > 0 && !sound_tried) {
+        audio = OpenSound();
+        sound_tried = true;
+      }
+      if (bells > 0 && audio) Ring(audio, bells);
       SDL_Delay(10);
     }
     if (audio) SDL_CloseAudioDevice(audio);
@@ -175,25 +180,28 @@ class SdlResultWindow : public Terminal {
     if (!rects.empty()) SDL_UpdateWindowSurfaceRects(window, rects.data(), rects.size());
   }
 
-  // A 1000 Hz tone of 250 ms per bell, when the system has sound at all.
-  static void Ring(SDL_AudioDeviceID& audio, int bells) {
-    constexpr int kRate = 22050;
-    if (!audio) {
-      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-      SDL_AudioSpec want{};
-      want.freq = kRate;
-      want.format = AUDIO_S16SYS;
-      want.channels = 1;
-      want.samples = 1024;
-      audio = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-      if (!audio) return;
-      SDL_PauseAudioDevice(audio, 0);
-    }
-    std::vector<int16_t> tone(static_cast<size_t>(kRate / 4) * bells);
+  // The sound device for bells; 0 when the system has none.
+  static SDL_AudioDeviceID OpenSound() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+    SDL_AudioSpec want{};
+    want.freq = kSoundRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 1;
+    want.samples = 1024;
+    const SDL_AudioDeviceID audio = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (audio) SDL_PauseAudioDevice(audio, 0);
+    return audio;
+  }
+
+  // A 1000 Hz tone of 250 ms per bell.
+  static void Ring(SDL_AudioDeviceID audio, int bells) {
+    std::vector<int16_t> tone(static_cast<size_t>(kSoundRate / 4) * bells);
     for (size_t i = 0; i < tone.size(); ++i)
-      tone[i] = (i * 1000 * 2 / kRate) % 2 ? 6000 : -6000;
+      tone[i] = (i * 1000 * 2 / kSoundRate) % 2 ? 6000 : -6000;
     SDL_QueueAudio(audio, tone.data(), tone.size() * sizeof tone[0]);
   }
+
+  static constexpr int kSoundRate = 22050;
 
   std::mutex lock_;
   TextScreen screen_;  // under lock_
