@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -14,6 +15,13 @@
 #include "text_screen.h"
 
 namespace {
+
+// A window is seen only through an X or Wayland display server.
+bool HasDisplay() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
 
 Text ProgramTitle() {
   char path[4096];
@@ -100,7 +108,15 @@ class SdlResultWindow : public Terminal {
   void Run(std::promise<bool>& opened) {
     // Ctrl+C must still end the program rather than arrive as a quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (!HasDisplay() || SDL_Init(SDL_INIT_VIDEO) != 0) {
+      opened.set_value(false);
+      return;
+    }
+    // With no display server SDL falls back to drawing off screen: a window nobody could
+    // see, waiting for a key nobody could press.
+    const Text driver = SDL_GetCurrentVideoDriver();
+    if (driver == "offscreen" || driver == "dummy") {
+      SDL_Quit();
       opened.set_value(false);
       return;
     }
