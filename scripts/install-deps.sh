@@ -20,7 +20,6 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  if ! dpkg --print-foreign-architectures | grep -q i386; then :; fi
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
