@@ -40,6 +40,10 @@ Text CommandArgument(const std::vector<Text>& args, int n);
 // its length cannot be measured (the numbers ReadWholeFile shows).
 int ReadFileBytes(const Text& path, Text& content);
 
+// Spare capacity a read leaves behind its content, so that appending an area section to a
+// large library does not move the whole text to a new buffer.
+constexpr size_t kReadSlack = 65536;
+
 // The name of a temporary for the file named target_name; unique tells attempts apart.
 Text TemporaryName(const Text& target_name, const Text& unique);
 

@@ -74,19 +74,22 @@ int ReadFileBytes(const Text& path, Text& content) {
     close(fd);
     return 3;
   }
-  content.clear();
-  content.reserve(length);
-  char buffer[65536];
+  // Filled in place, not through a bounce buffer: a library can be 150 MB.
+  content.reserve(static_cast<size_t>(length) + kReadSlack);
+  content.resize(static_cast<size_t>(length));
+  size_t filled = 0;
   for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (filled == content.size()) content.resize(filled + kReadSlack);  // it grew meanwhile
+    ssize_t n = read(fd, content.data() + filled, content.size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       close(fd);
       return 2;
     }
     if (n == 0) break;
-    content.append(buffer, n);
+    filled += static_cast<size_t>(n);
   }
+  content.resize(filled);
   close(fd);
   return 0;
 }

@@ -87,18 +87,22 @@ int ReadFileBytes(const Text& path, Text& content) {
     CloseHandle(file);
     return 3;
   }
-  content.clear();
-  content.reserve(static_cast<size_t>(length.QuadPart));
-  char buffer[65536];
+  // Filled in place, not through a bounce buffer: a library can be 150 MB.
+  content.reserve(static_cast<size_t>(length.QuadPart) + kReadSlack);
+  content.resize(static_cast<size_t>(length.QuadPart));
+  size_t filled = 0;
   for (;;) {
+    if (filled == content.size()) content.resize(filled + kReadSlack);  // it grew meanwhile
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - filled, 1u << 30));
     DWORD n = 0;
-    if (!ReadFile(file, buffer, sizeof buffer, &n, nullptr)) {
+    if (!ReadFile(file, content.data() + filled, chunk, &n, nullptr)) {
       CloseHandle(file);
       return 2;
     }
     if (n == 0) break;
-    content.append(buffer, n);
+    filled += n;
   }
+  content.resize(filled);
   CloseHandle(file);
   return 0;
 }
