@@ -147,5 +147,15 @@ run "$sim" ADD "$prod" "One Line"
 check "10 MB without a line end: the section is appended" \
   "$({ cat oneline.cfg; section 002 2 "One Line" "$prod"; } | cmp -s - sim/scenery.cfg; echo $?)"
 
+# A 20,000-byte title that stands everywhere in 20 MB but as a whole value only at the end:
+# every occurrence must be passed over in one sweep, not searched again from scratch.
+{ yes 'Title=' | tr -d '\n' | head -c 19999998; printf '\r\n[Area.001]\r\nLayer=1\r\n'; } > everywhere.cfg
+cp everywhere.cfg sim/scenery.cfg
+everywhere_title=$(yes 'Title=' | tr -d '\n' | head -c 19998)
+run "$sim" ADD "$prod" "$everywhere_title"
+check "title standing everywhere: finishes and is found taken" \
+  "$([ "$rc" = 0 ] && [[ "$out" == *"Caution another product found using the same name"* ]]; echo $?)"
+check "title standing everywhere: library unchanged" "$(cmp -s everywhere.cfg sim/scenery.cfg; echo $?)"
+
 echo "hostile: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 using namespace std::string_literals;
 
@@ -82,6 +84,21 @@ TEST(FindText, AdversarialPatterns) {
   for (int i = 0; i < 5000; ++i)
     periodic += "ab";
   EXPECT_EQ(FindText(1, periodic + "ac" + periodic + "abc", periodic + "abc"), 10003);
+}
+
+TEST(FindTextWhere, FirstAcceptedOccurrenceOverlapsIncluded) {
+  const auto at = [](std::vector<int> wanted) {
+    return [wanted](int pos) { return std::find(wanted.begin(), wanted.end(), pos) != wanted.end(); };
+  };
+  EXPECT_EQ(FindTextWhere(1, "aaaaa", "aa", at({3})), 3);      // overlapping occurrences
+  EXPECT_EQ(FindTextWhere(1, "abcabcabc", "abc", at({7})), 7);
+  EXPECT_EQ(FindTextWhere(5, "abcabcabc", "abc", at({4, 7})), 7);
+  EXPECT_EQ(FindTextWhere(1, "abcabc", "abc", at({})), 0);
+  // Every one of the overlapping occurrences is offered once, in order.
+  const Text everywhere(200000, 'a');
+  int asked = 0;
+  EXPECT_EQ(FindTextWhere(1, everywhere, Text(20000, 'a'), [&](int) { return ++asked < 0; }), 0);
+  EXPECT_EQ(asked, 200000 - 20000 + 1);
 }
 
 TEST(UpperText, OnlyAsciiLettersChange) {

@@ -46,19 +46,17 @@ Text AreaSectionText(int32_t area_number, int32_t layer_number, const Text& titl
 static int FindWholeValue(const Text& upper_library, const Text& pattern,
                           bool allow_trailing_separator) {
   const int length = TextLength(upper_library);
-  for (int pos = FindText(1, upper_library, pattern); pos > 0;
-       pos = FindText(pos + 1, upper_library, pattern)) {
+  const auto ends_value = [&](int pos) {
     int next = pos + TextLength(pattern);  // 1-based position just after the match
     if (allow_trailing_separator && (ByteAt(upper_library, next) == '\\' ||
                                      ByteAt(upper_library, next) == '/'))
       ++next;
     while (ByteAt(upper_library, next) == ' ' || ByteAt(upper_library, next) == '\t')
       ++next;
-    if (next > length || ByteAt(upper_library, next) == '\r' ||
-        ByteAt(upper_library, next) == '\n')
-      return pos;
-  }
-  return 0;
+    return next > length || ByteAt(upper_library, next) == '\r' ||
+           ByteAt(upper_library, next) == '\n';
+  };
+  return FindTextWhere(1, upper_library, pattern, ends_value);
 }
 
 int FindTitleEntry(const Text& upper_library, const Text& title) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -36,7 +37,27 @@ static std::vector<int> PatternBorders(const Text& pattern) {
   return border;
 }
 
+// Index of the pattern byte that candidates are looked up by: the first among the leading
+// few that is no letter, digit or blank. In a library those stand on nearly every byte, while
+// "=", "[" and "." stand about once a line, so memchr returns far less often.
+static int AnchorIndex(const Text& pattern) {
+  int limit = std::min(TextLength(pattern), 8);
+  for (int j = 0; j < limit; ++j) {
+    char c = pattern[j];
+    bool common = c == ' ' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                  (c >= 'a' && c <= 'z');
+    if (!common)
+      return j;
+  }
+  return 0;
+}
+
 int FindText(int start, const Text& t, const Text& pattern) {
+  return FindTextWhere(start, t, pattern, [](int) { return true; });
+}
+
+int FindTextWhere(int start, const Text& t, const Text& pattern,
+                  const std::function<bool(int)>& accept) {
   int n = TextLength(t);
   int m = TextLength(pattern);
   if (n == 0 || m == 0 || start < 1 || start > n || m > n || n - (start - 1) < m)
@@ -44,30 +65,40 @@ int FindText(int start, const Text& t, const Text& pattern) {
   std::vector<int> border = PatternBorders(pattern);
   const char* s = t.data();
   const char* p = pattern.data();
+  const int a = AnchorIndex(pattern);
   // Knuth-Morris-Pratt, but with no partial match pending the next candidate is found with
-  // memchr on the pattern's first byte: library texts are large and hits are rare, so
-  // nearly all the time goes to memchr, while the border table keeps the worst case linear.
+  // memchr on the anchor byte: library texts are large and hits are rare, so nearly all the
+  // time goes to memchr, while the border table keeps the worst case linear. No match can
+  // start before the anchor's next occurrence less a, so skipping there loses none. An
+  // occurrence that accept turns down is followed from its border, never searched again
+  // from scratch, which would be quadratic for a pattern that stands everywhere.
   int i = start - 1;  // next byte of t to read
   int k = 0;          // bytes of pattern matched so far, ending just before i
-  while (i < n) {
+  for (;;) {
     if (k == 0) {
       if (i > n - m)
         return 0;
-      const void* hit = std::memchr(s + i, p[0], n - m + 1 - i);
+      const void* hit = std::memchr(s + i + a, p[a], n - m + 1 - i);
       if (hit == nullptr)
         return 0;
-      i = static_cast<int>(static_cast<const char*>(hit) - s) + 1;
-      k = 1;
-    } else if (s[i] == p[k]) {
+      i = static_cast<int>(static_cast<const char*>(hit) - s) - a;
+    } else if (i >= n) {
+      return 0;
+    }
+    if (s[i] == p[k]) {
       ++i;
       ++k;
+      if (k == m) {
+        if (accept(i - m + 1))
+          return i - m + 1;
+        k = border[m];
+      }
+    } else if (k == 0) {
+      ++i;
     } else {
       k = border[k];
     }
-    if (k == m)
-      return i - m + 1;
   }
-  return 0;
 }
 
 static char UpperByte(char c) {

@@ -3,6 +3,7 @@
 // Out-of-range arguments are never errors: they clip, or yield the empty text or 0.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // A string of bytes with an explicit length; no character set is assumed.
@@ -17,6 +18,11 @@ Text SubText(const Text& t, int start, int count);
 // Leftmost position at or after start where pattern lies wholly inside t, or 0.
 // Linear in the length of t whatever the pattern.
 int FindText(int start, const Text& t, const Text& pattern);
+
+// Like FindText, but passes over occurrences for which accept(position) is false. Linear in
+// the length of t however many occurrences are passed over.
+int FindTextWhere(int start, const Text& t, const Text& pattern,
+                  const std::function<bool(int)>& accept);
 
 // t with the letters a to z turned into A to Z; every other byte and the length unchanged.
 Text UpperText(const Text& t);
