@@ -3,21 +3,10 @@
 # Every addition must survive with an area number of its own, and the bytes that were there
 # before must stay as they were.
 # Usage: concurrency_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
-set -u
-prog=$(realpath "$1")
-emu=${2:-}
-unset DISPLAY WAYLAND_DISPLAY
+source "$(dirname "$0")/script_lib.sh" "$@"
 runs=20
-
 tmp=$(mktemp -d /tmp/sceneryreg-concurrency.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
-
-# Paths as the program sees them: Wine maps the Unix root to drive Z:.
-if [ -n "$emu" ]; then
-  winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-else
-  winpath() { printf '%s' "$1"; }
-fi
 
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -28,11 +17,8 @@ cp "$tmp/sim/scenery.cfg" "$tmp/original.cfg"
 
 for i in $(seq 1 $runs); do
   mkdir "$tmp/p$i"
-  (
-    timeout 120 $emu "$prog" "$(winpath "$tmp/sim")" ADD "$(winpath "$tmp/p$i")" "Product $i" \
-      </dev/null >"$tmp/out$i" 2>"$tmp/err$i"
-    echo $? >"$tmp/rc$i"
-  ) &
+  (timeout 120 $emu "$prog" "$(winpath "$tmp/sim")" ADD "$(winpath "$tmp/p$i")" "Product $i" \
+     </dev/null >"$tmp/out$i" 2>"$tmp/err$i"; echo $? >"$tmp/rc$i") &
 done
 wait
 

@@ -45,10 +45,7 @@ TEST(ConsoleTerminal, PrintPassesBytesThroughUnchanged) {
 }
 
 TEST(ConsoleTerminal, NoKeyWaitWithoutAnInteractiveInput) {
-  struct Case {
-    const char* name;
-    std::string input;
-  };
+  struct Case { const char* name; std::string input; };
   // With keys in the redirected input, a wait that read them would return their code.
   const Case cases[] = {{"empty input", ""}, {"input holding keys", "x\r\n"}};
   for (const auto& c : cases) {

@@ -109,10 +109,7 @@ class Generator {
   int line_end_style_ = 0;
 };
 
-Text Padded(int n) {
-  Text digits = std::to_string(n);
-  return digits.size() < 3 ? Text(3 - digits.size(), '0') + digits : digits;
-}
+Text Padded(int n) { return (n < 10 ? "00" : n < 100 ? "0" : "") + std::to_string(n); }
 
 constexpr int kLibraries = 600;
 

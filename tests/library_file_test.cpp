@@ -6,32 +6,18 @@
 
 namespace {
 
-struct NumberCase {
-  Text text;
-  Text delimiter;
-  int32_t number;
-};
+struct NumberCase { Text text, delimiter; int32_t number; };
 
 TEST(NumberAfter, ReadsTheNumberBehindAHeaderOrEntryAtPositionOne) {
   const NumberCase cases[] = {
-      {"[Area.001]\r\nTitle=x", ".", 1},
-      {"[AREA.12]", ".", 12},
-      {"[Area. 7]", ".", 7},
-      {"[Area.abc]", ".", 0},
-      {"[Area.5.9]", ".", 5},
-      {"Layer=14\r\n", "=", 14},
-      {"layer=2.5", "=", 2},
-      {"layer=3.5", "=", 4},
-      {"[Area.000000042]", ".", 4},
-      {"[area.5]", ".", 5},
-      {"[AREA.005]", ".", 5},
+      {"[Area.001]\r\nTitle=x", ".", 1}, {"[AREA.12]", ".", 12},    {"[Area. 7]", ".", 7},
+      {"[Area.abc]", ".", 0},              {"[Area.5.9]", ".", 5},    {"Layer=14\r\n", "=", 14},
+      {"layer=2.5", "=", 2},               {"layer=3.5", "=", 4},     {"[area.5]", ".", 5},
+      {"[Area.000000042]", ".", 4},        {"[AREA.005]", ".", 5},    {"[Area.-5]", ".", -5},
       {"[Area.7", ".", 7},    // cut off by the end of the text
       {"Layer=", "=", 0},     // nothing after the entry
-      {"[Area.-5]", ".", -5},
       // Numbers that are out of range read as 0 instead of overflowing.
-      {"[Area.1e99]", ".", 0},
-      {"Layer=1e99\r\n", "=", 0},
-      {"[Area.9e9]", ".", 0},
+      {"[Area.1e99]", ".", 0}, {"Layer=1e99\r\n", "=", 0}, {"[Area.9e9]", ".", 0},
       {"[Area.-3e9]", ".", 0},
       {"[Area.214748e4]", ".", 2147480000},  // the largest an 8-character field can hold
   };
@@ -47,9 +33,8 @@ TEST(NumberAfter, ReadsFromTheGivenPositionInTheOriginalText) {
 
 TEST(FormatAreaNumber, PadsWithZerosToThreeDigits) {
   const std::pair<int32_t, Text> cases[] = {
-      {0, "000"},   {7, "007"},     {9, "009"},         {10, "010"},
-      {45, "045"},  {99, "099"},    {100, "100"},       {999, "999"},
-      {1000, "1000"}, {2147480001, "2147480001"},
+      {0, "000"}, {7, "007"}, {9, "009"}, {10, "010"}, {45, "045"}, {99, "099"}, {100, "100"},
+      {999, "999"}, {1000, "1000"}, {2147480001, "2147480001"},
   };
   for (const auto& [n, written] : cases)
     EXPECT_EQ(FormatAreaNumber(n), written) << n;
@@ -62,19 +47,7 @@ TEST(LibraryFiles, PathsAlwaysInsertTheSeparator) {
   EXPECT_EQ(BackupPath("D:\\Addons\\Alps"), "D:\\Addons\\Alps" + sep + "scenery_beforeinstall.cfg");
 }
 
-TEST(AreaSectionText, IsTheNewSectionByteForByte) {
-  EXPECT_EQ(AreaSectionText(13, 15, "Alps", "C:\\Scenery\\Alps"),
-            "\r\n[Area.013]\r\nTitle=Alps\r\nlocal=C:\\Scenery\\Alps\r\nActive=TRUE\r\n"
-            "Layer=15\r\n\r\n");
-  EXPECT_EQ(AreaSectionText(1000, 2, "t", "f"),
-            "\r\n[Area.1000]\r\nTitle=t\r\nlocal=f\r\nActive=TRUE\r\nLayer=2\r\n\r\n");
-}
-
-struct EntryCase {
-  Text library;
-  Text value;
-  int position;
-};
+struct EntryCase { Text library, value; int position; };
 
 TEST(FindTitleEntry, MatchesWholeTitlesOnly) {
   const EntryCase cases[] = {

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <future>
 
 #include <gtest/gtest.h>
 
@@ -13,12 +12,6 @@ namespace {
 using std::chrono::milliseconds;
 
 const char kHolderVariable[] = "SCENERYREG_TEST_LOCK_HOLDER";
-
-bool GrantedElsewhere(const Text& folder, milliseconds timeout) {
-  return std::async(std::launch::async, [&] {
-           return LockLibrary(folder, timeout) != nullptr;
-         }).get();
-}
 
 // Run only as the child of the test below: takes the lock, says so, and waits to be killed.
 TEST(LibraryLockWin32, HolderProcess) {
@@ -63,18 +56,6 @@ TEST(LibraryLockWin32, LockOfAKilledRunIsReleased) {
   CloseHandle(child.hThread);
   EXPECT_TRUE(waiting.get());
   EXPECT_TRUE(GrantedElsewhere(folder.Path(), milliseconds(0)));
-}
-
-TEST(LibraryLockWin32, LetterCaseAndSlashesNameTheSameFolder) {
-  ScratchFolder folder;
-  Text spelled = folder.Path();
-  for (char& c : spelled) {
-    if (c >= 'a' && c <= 'z') c = c - 'a' + 'A';
-    if (c == '\\') c = '/';
-  }
-  auto held = LockLibrary(folder.Path(), milliseconds(0));
-  ASSERT_NE(held, nullptr);
-  EXPECT_FALSE(GrantedElsewhere(spelled, milliseconds(100)));
 }
 
 }  // namespace

@@ -2,48 +2,26 @@
 # End-to-end runs of the built program in scratch folders, with standard input not a terminal
 # and no display, checking the exact console transcript, the exit code and the files left.
 # Usage: program_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
-set -u
-prog=$(realpath "$1")
-emu=${2:-}
-here=$(cd "$(dirname "$0")" && pwd)
+source "$(dirname "$0")/script_lib.sh" "$@"
 sample="$here/../examples/scenery.cfg"
-unset DISPLAY WAYLAND_DISPLAY
-
 tmp=$(mktemp -d /tmp/sceneryreg-e2e.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
-passed=0 failed=0
-CRLF=$'\r\n'
 
-# Paths as the program sees them: Wine maps the Unix root to drive Z:.
-if [ -n "$emu" ]; then
-  SEP='\'
-  winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-else
-  SEP='/'
-  winpath() { printf '%s' "$1"; }
-fi
-
-# run ARGS...: runs the program in the current folder; sets $out (stdout bytes) and $rc.
-run() {
-  timeout 60 $emu "$prog" "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
+# runas COMMAND ARGS...: runs in the current folder; sets $out (stdout bytes) and $rc.
+runas() {
+  timeout 60 $emu "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
   rc=$?
   out=$(cat "$tmp/out"; printf x); out=${out%x}
 }
 
-check() {  # check NAME CONDITION-RESULT(0/1) [detail]
-  if [ "$2" = 0 ]; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $1${3:+ ($3)}"; fi
-}
-
-expect_out() {  # expect_out NAME EXPECTED
+expect_out() {  # expect_out NAME EXPECTED: the last run printed EXPECTED and exited 0
   if [ "$out" == "$2" ] && [ "$rc" = 0 ]; then check "$1" 0; else
     check "$1" 1 "exit $rc"
     printf 'expected: %q\n  actual: %q\n' "$2" "$out"
     [ -s "$tmp/err" ] && sed 's/^/  stderr: /' "$tmp/err" | head -5
   fi
 }
-
-same_file() { cmp -s "$1" "$2"; echo $?; }
+expect_run() { local name=$1 want=$2; shift 2; runas "$prog" "$@"; expect_out "$name" "$want"; }
 
 # The first line of every run, for the current folder. (Kept in a variable: command
 # substitution would drop its line end.)
@@ -62,11 +40,6 @@ report() {
   REPORT="$r${CRLF}${CRLF}PRESS ANY KEY${CRLF}"
 }
 
-# section AREA LAYER TITLE FOLDER: the bytes an ADD appends.
-section() {
-  printf '\r\n[Area.%s]\r\nTitle=%s\r\nlocal=%s\r\nActive=TRUE\r\nLayer=%s\r\n\r\n' "$1" "$3" "$4" "$2"
-}
-
 fresh() {  # fresh NAME: a scratch case folder with a simulator library and a product folder
   case_dir="$tmp/$1"
   mkdir -p "$case_dir/sim" "$case_dir/product dir"
@@ -76,75 +49,54 @@ fresh() {  # fresh NAME: a scratch case folder with a simulator library and a pr
   sim=$(winpath "$case_dir/sim")
   product=$(winpath "$case_dir/product dir")
 }
+backup="product dir/scenery_beforeinstall.cfg"
+{ cat "$sample"; printf '\r\n\r\n'; } > "$tmp/removed"  # the sample after an ADD and a REMOVE
 
 # --- argument errors: every failing check, alone and together ---------------------------------
 fresh no_arguments
-run
-expect_out "no arguments" "$PL$NOLIB$DETAILS"
+expect_run "no arguments" "$PL$NOLIB$DETAILS"
 
 fresh bad_action
-run "$sim" MOVE "$product" "Demo"
-expect_out "unknown action" "$PL$SYNTAX"
-check "unknown action leaves library" "$(same_file sim/scenery.cfg "$sample")"
-check "unknown action makes no backup" "$([ ! -e "product dir/scenery_beforeinstall.cfg" ]; echo $?)"
-
-run "$sim" "ADD " "$product" "Demo"
-expect_out "action with a trailing blank" "$PL$SYNTAX"
-
-run "$sim" ADD "$product" ""
-expect_out "empty title" "$PL$DETAILS"
-run "$sim" ADD "" "Demo"
-expect_out "empty folder" "$PL$DETAILS"
-run "$sim" MOVE "$product" ""
-expect_out "bad action and empty title: details message wins" "$PL$DETAILS"
-run "$sim" ADD "$product" $'Demo\r\n[Area.999]'
-expect_out "title with a line break" "$PL$DETAILS"
-run "$sim" ADD $'x\ny' "Demo"
-expect_out "folder with a line break" "$PL$DETAILS"
-check "refused runs leave library" "$(same_file sim/scenery.cfg "$sample")"
+expect_run "unknown action" "$PL$SYNTAX" "$sim" MOVE "$product" Demo
+holds "unknown action leaves library" cmp -s sim/scenery.cfg "$sample"
+holds "unknown action makes no backup" [ ! -e "$backup" ]
+expect_run "action with a trailing blank" "$PL$SYNTAX" "$sim" "ADD " "$product" Demo
+expect_run "empty title" "$PL$DETAILS" "$sim" ADD "$product" ""
+expect_run "empty folder" "$PL$DETAILS" "$sim" ADD "" Demo
+expect_run "bad action and empty title: details message wins" "$PL$DETAILS" "$sim" MOVE "$product" ""
+expect_run "title with a line break" "$PL$DETAILS" "$sim" ADD "$product" $'Demo\r\n[Area.999]'
+expect_run "folder with a line break" "$PL$DETAILS" "$sim" ADD $'x\ny' Demo
+holds "refused runs leave library" cmp -s sim/scenery.cfg "$sample"
 
 fresh missing_library
 rm sim/scenery.cfg
-run "$sim" ADD "$product" "Demo"
-expect_out "missing library" "$PL$NOLIB"
-check "missing library creates nothing" "$([ -z "$(find sim "product dir" -mindepth 1)" ]; echo $?)"
-run "$sim" BAD "$product" ""
-expect_out "all three checks fail" "$PL$NOLIB$DETAILS"
+expect_run "missing library" "$PL$NOLIB" "$sim" ADD "$product" Demo
+holds "missing library creates nothing" [ -z "$(find sim "product dir" -mindepth 1)" ]
+expect_run "all three checks fail" "$PL$NOLIB$DETAILS" "$sim" BAD "$product" ""
 mkdir sim/scenery.cfg
-run "$sim" ADD "$product" "Demo"
-expect_out "library that is a folder" "$PL$NOLIB"
+expect_run "library that is a folder" "$PL$NOLIB" "$sim" ADD "$product" Demo
 
 # --- ADD and REMOVE ---------------------------------------------------------------------------
 fresh add_remove
 title="Demo Harbour Scenery"
-run "$sim" add "$product" "$title"
 report 13 13 "$title" "$product" yes
-expect_out "add in lower case" "$PL$REPORT"
-{ cat "$sample"; section 013 13 "$title" "$product"; } > "$tmp/expected"
-check "add appends the section" "$(same_file sim/scenery.cfg "$tmp/expected")"
-check "add keeps the backup" "$(same_file "product dir/scenery_beforeinstall.cfg" "$sample")"
-
-run "$sim" ADD "$product" "$title"
-expect_out "second add of the same product" "$PL"
-check "second add changes nothing" "$(same_file sim/scenery.cfg "$tmp/expected")"
-
-run "$sim" Remove "$product" "$title"
-expect_out "remove in mixed case" "$PL"
-{ cat "$sample"; printf '\r\n\r\n'; } > "$tmp/expected"
-check "remove cuts the section" "$(same_file sim/scenery.cfg "$tmp/expected")"
-check "backup is never refreshed" "$(same_file "product dir/scenery_beforeinstall.cfg" "$sample")"
-
-run "$sim" ReMoVe "$product" "$title"
-expect_out "second remove" "$PL"
-check "second remove changes nothing" "$(same_file sim/scenery.cfg "$tmp/expected")"
+expect_run "add in lower case" "$PL$REPORT" "$sim" add "$product" "$title"
+{ cat "$sample"; section 013 13 "$title" "$product"; } > "$tmp/added"
+holds "add appends the section" cmp -s sim/scenery.cfg "$tmp/added"
+holds "add keeps the backup" cmp -s "$backup" "$sample"
+expect_run "second add of the same product" "$PL" "$sim" ADD "$product" "$title"
+holds "second add changes nothing" cmp -s sim/scenery.cfg "$tmp/added"
+expect_run "remove in mixed case" "$PL" "$sim" Remove "$product" "$title"
+holds "remove cuts the section" cmp -s sim/scenery.cfg "$tmp/removed"
+holds "backup is never refreshed" cmp -s "$backup" "$sample"
+expect_run "second remove" "$PL" "$sim" ReMoVe "$product" "$title"
+holds "second remove changes nothing" cmp -s sim/scenery.cfg "$tmp/removed"
 
 fresh trailing_separator
-run "$sim$SEP" ADD "$product$SEP" "Trailing"
 report 13 13 Trailing "$product$SEP" yes
-expect_out "folders with a trailing separator" "$PL$REPORT"
-run "$sim" REMOVE "$product" "Trailing"
-{ cat "$sample"; printf '\r\n\r\n'; } > "$tmp/expected"
-check "remove finds the folder written with a separator" "$(same_file sim/scenery.cfg "$tmp/expected")"
+expect_run "folders with a trailing separator" "$PL$REPORT" "$sim$SEP" ADD "$product$SEP" Trailing
+runas "$prog" "$sim" REMOVE "$product" Trailing
+holds "remove finds the folder written with a separator" cmp -s sim/scenery.cfg "$tmp/removed"
 
 # --- where relative paths are taken from ------------------------------------------------------
 fresh relative
@@ -152,20 +104,17 @@ mkdir -p bin elsewhere
 cp "$prog" bin/
 cd elsewhere
 path_line
-timeout 60 $emu ../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative </dev/null >"$tmp/out" 2>"$tmp/err"
-rc=$?; out=$(cat "$tmp/out"; printf x); out=${out%x}
+runas ../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative
 report 13 13 Relative "../product dir" yes
 expect_out "relative paths from the program's folder" "$PL$REPORT"
-check "relative run changed the library beside the program" \
-  "$([ "$(tail -c 200 ../sim/scenery.cfg | grep -c 'local=../product dir')" = 1 ]; echo $?)"
+holds "relative run changed the library beside the program" \
+  [ "$(tail -c 200 ../sim/scenery.cfg | grep -c 'local=../product dir')" = 1 ]
 
 if [ -z "$emu" ]; then
   fresh bare_name
   mkdir -p bin
   cp "$prog" bin/
-  PATH="$case_dir/bin:$PATH" timeout 60 "$(basename "$prog")" sim ADD "product dir" Bare \
-    </dev/null >"$tmp/out" 2>"$tmp/err"
-  rc=$?; out=$(cat "$tmp/out"; printf x); out=${out%x}
+  PATH="$case_dir/bin:$PATH" runas "$(basename "$prog")" sim ADD "product dir" Bare
   report 13 13 Bare "product dir" yes
   expect_out "bare program name keeps the caller's folder" "$PL$REPORT"
 fi
@@ -173,20 +122,18 @@ fi
 # --- wildcards: the Windows runtime expands them, relative to the caller's folder ------------
 fresh wildcard
 touch Alpha1.cfgx
-run "$sim" ADD "$product" "Alpha*.cfgx"
 if [ -n "$emu" ]; then
   report 13 13 Alpha1.cfgx "$product" yes
-  expect_out "wildcard expands" "$PL$REPORT"
+  expect_run "wildcard expands" "$PL$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
 else
   report 13 13 'Alpha*.cfgx' "$product" yes
-  expect_out "no wildcard expansion on POSIX" "$PL$REPORT"
+  expect_run "no wildcard expansion on POSIX" "$PL$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
 fi
 
 # --- help ---------------------------------------------------------------------------------------
-run --help
+runas "$prog" --help
 check "help exits 0" "$rc"
 check "help names both actions" "$([[ "$out" == *ADD* && "$out" == *REMOVE* && "$out" == *scenery_beforeinstall.cfg* ]]; echo $?)"
-check "help lines end with CR LF" "$([ "$(printf '%s' "$out" | grep -c $'[^\r]$')" = 0 ]; echo $?)"
+holds "help lines end with CR LF" [ "$(printf '%s' "$out" | grep -c $'[^\r]$')" = 0 ]
 
-echo "program: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish program

@@ -2,14 +2,18 @@
 // Scratch folders, raw file access and a recording terminal for the tests of the support
 // routines. Raw access goes through the C++ library, never through the routines under test.
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <iterator>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "library_lock.h"
 #include "terminal.h"
 
 // A fresh, empty folder, removed with everything in it when the test ends.
@@ -60,14 +64,29 @@ inline std::string ReadRaw(const Text& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Keeps every print request and counts the key waits.
+// Keeps every print request and counts the key waits; shown has both in order, a wait as
+// "<key>". at_key, when set, runs at every wait.
 class RecordingTerminal : public Terminal {
  public:
-  void Print(const Text& text) override { prints.push_back(text); }
+  void Print(const Text& text) override {
+    prints.push_back(text);
+    shown += text;
+  }
   int WaitForKey() override {
     ++waits;
+    shown += "<key>";
+    if (at_key) at_key();
     return 13;
   }
   std::vector<Text> prints;
+  Text shown;
   int waits = 0;
+  std::function<void()> at_key;
 };
+
+// Tries for the lock on another thread (a Windows mutex is recursive within one thread) and
+// tells whether it was granted; the attempt's lock is given back before returning.
+inline bool GrantedElsewhere(const Text& folder, std::chrono::milliseconds timeout) {
+  return std::async(std::launch::async, [&] { return LockLibrary(folder, timeout) != nullptr; })
+      .get();
+}

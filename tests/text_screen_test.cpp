@@ -35,13 +35,10 @@ Text Run(int n, int seed = 0) {
   return t;
 }
 
+// rows: row -> what columns 1.. show; every other cell is blank.
 struct LayoutCase {
-  const char* name;
-  std::vector<Text> requests;
-  std::map<int, Text> rows;  // row -> what columns 1.. show; every other cell is blank
-  int cursor_row, cursor_column;
-  bool pending;
-  int bells;
+  const char* name; std::vector<Text> requests; std::map<int, Text> rows;
+  int cursor_row, cursor_column; bool pending; int bells;
 };
 
 // The 80-character row that the pending-break cases leave on the bottom row.

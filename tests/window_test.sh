@@ -4,10 +4,7 @@
 # and a close request that must, and exit code 0 each time.
 # Usage: window_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
 # With WINDOW_TEST_SHOTS=<folder> it leaves a PNG of each window it checked there.
-set -u
-prog=$(realpath "$1")
-emu=${2:-}
-here=$(cd "$(dirname "$0")" && pwd)
+source "$(dirname "$0")/script_lib.sh" "$@"
 title=$(basename "$prog"); title=${title%.*}
 
 tmp=$(mktemp -d /tmp/sceneryreg-window.XXXXXX)
@@ -20,19 +17,12 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
-passed=0 failed=0
-
-check() {  # check NAME CONDITION-RESULT(0/1) [detail]
-  if [ "$2" = 0 ]; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $1${3:+ ($3)}"; fi
-}
 
 # The server picks a free display number itself, so parallel runs never collide.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$tmp/display")"
-unset WAYLAND_DISPLAY
 if ! timeout 10 xdpyinfo >/dev/null 2>&1; then
   echo "FAIL: no X server"; exit 1
 fi
@@ -45,17 +35,18 @@ if [ -n "$emu" ]; then
   cp -al "$base" "$tmp/wine"
   for f in "$base"/*.reg; do cp --remove-destination "$f" "$tmp/wine/"; done
   export WINEPREFIX="$tmp/wine"
-  winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-else
-  winpath() { printf '%s' "$1"; }
 fi
 
-# start ARGS...: runs the program in the background; sets $prog_pid and $wid (empty when no
-# window appeared).
-start() {
-  timeout 120 $emu "$prog" "$@" </dev/null >"$tmp/out" 2>"$tmp/err" &
+# opened NAME ARGS...: runs the program in the background, sets $prog_pid and $wid, and fails
+# NAME when no window appeared.
+opened() {
+  timeout 120 $emu "$prog" "${@:2}" </dev/null >"$tmp/out" 2>"$tmp/err" &
   prog_pid=$!
   wid=$(timeout 60 xdotool search --sync --onlyvisible --name "^$title\$" 2>/dev/null | head -1)
+  [ -n "$wid" ] && return
+  check "$1: window opens" 1 "no window titled $title"
+  sed 's/^/  stderr: /' "$tmp/err" | head -5
+  return 1
 }
 
 running() { kill -0 "$prog_pid" 2>/dev/null; }
@@ -130,13 +121,10 @@ EOF
 
 mkdir -p "$tmp/sim" "$tmp/product"
 cp "$here/../examples/scenery.cfg" "$tmp/sim/scenery.cfg"
+sim=$(winpath "$tmp/sim") product=$(winpath "$tmp/product")
 
 # 1. A wrong action word: the syntax-error report, ended by a key that types no character.
-start "$(winpath "$tmp/sim")" BAD "$(winpath "$tmp/product")" "Window Test"
-if [ -z "$wid" ]; then
-  check "syntax error: window opens" 1 "no window titled $title"
-  sed 's/^/  stderr: /' "$tmp/err" | head -5
-else
+if opened "syntax error" "$sim" BAD "$product" "Window Test"; then
   geometry=$(xwininfo -id "$wid" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
   check "syntax error: client area is 640x200" "$([ "$geometry" = 640x200 ]; echo $?)" "$geometry"
   sleep 1  # the window thread presents about every 10 ms; give a loaded machine time
@@ -153,21 +141,14 @@ else
 fi
 
 # 2. The same, ended by a character key.
-start "$(winpath "$tmp/sim")" BAD "$(winpath "$tmp/product")" "Window Test"
-if [ -z "$wid" ]; then
-  check "syntax error again: window opens" 1 "no window titled $title"
-else
+if opened "syntax error again" "$sim" BAD "$product" "Window Test"; then
   xdotool windowfocus --sync "$wid" 2>/dev/null
   xdotool key x 2>/dev/null
   ended "syntax error again: a letter key ends the program with code 0"
 fi
 
 # 3. A real ADD: the report with its blank rows, ended by a close request.
-start "$(winpath "$tmp/sim")" ADD "$(winpath "$tmp/product")" "Window Test"
-if [ -z "$wid" ]; then
-  check "ADD: window opens" 1 "no window titled $title"
-  sed 's/^/  stderr: /' "$tmp/err" | head -5
-else
+if opened "ADD" "$sim" ADD "$product" "Window Test"; then
   sleep 1
   rows=$(lit_rows add_report)
   # Heading, blank, the entry lines, blank, the advice, then LF CR LF CR: one blank row before
@@ -177,8 +158,5 @@ else
   close_request
   ended "ADD: the close request ends the program with code 0"
 fi
-grep -q "Title=Window Test" "$tmp/sim/scenery.cfg"
-check "ADD: the library holds the product" $?
-
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+holds "ADD: the library holds the product" grep -q "Title=Window Test" "$tmp/sim/scenery.cfg"
+finish window
