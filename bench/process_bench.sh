@@ -38,7 +38,7 @@ floor_remove() { durable_copy "$sim/scenery.cfg" "$sim/scenery.cfg"; }
 run_refused() { $timer "$prog" "$sim" ADD "$prod" "$middle_title" </dev/null >/dev/null; }
 floor_refused() { durable_copy "$sim/scenery.cfg" "$prod/scenery_beforeinstall.cfg"; }
 run_hostile() { $timer "$prog" "$sim" ADD "$prod" "$hostile_title" </dev/null >/dev/null; }
-floor_copy() { cp "$sim/scenery.cfg" "$prod/copy.cfg"; }
+floor_copy() { durable_copy "$sim/scenery.cfg" "$prod/copy.cfg"; }
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
@@ -89,7 +89,7 @@ for n in 1000 100000 1000000; do
 done
 
 echo
-echo "| adversarial library | size | program ms | copy ms | ratio |"
+echo "| adversarial library | size | program ms | durable copy ms | ratio |"
 echo "|---|---|---|---|---|"
 for kind in titles headers layers; do
   lib=$work/$kind.cfg
