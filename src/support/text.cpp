@@ -22,10 +22,12 @@ Text SubText(const Text& t, int start, int count) {
 }
 
 // border[k] is the length of the longest proper prefix of pattern[0, k) that is also its
-// suffix: how much of a partial match of k bytes survives a mismatch.
-static std::vector<int> PatternBorders(const Text& pattern) {
+// suffix: how much of a partial match of k bytes survives a mismatch. Fills border[0..m].
+static void PatternBorders(const Text& pattern, int* border) {
   int m = TextLength(pattern);
-  std::vector<int> border(m + 1, 0);
+  border[0] = 0;
+  if (m > 0)
+    border[1] = 0;
   int k = 0;
   for (int i = 1; i < m; ++i) {
     while (k > 0 && pattern[i] != pattern[k])
@@ -34,7 +36,6 @@ static std::vector<int> PatternBorders(const Text& pattern) {
       ++k;
     border[i + 1] = k;
   }
-  return border;
 }
 
 // Index of the pattern byte that candidates are looked up by: the first among the leading
@@ -62,7 +63,15 @@ int FindTextWhere(int start, const Text& t, const Text& pattern,
   int m = TextLength(pattern);
   if (n == 0 || m == 0 || start < 1 || start > n || m > n || n - (start - 1) < m)
     return 0;
-  std::vector<int> border = PatternBorders(pattern);
+  // The library scans search six-byte patterns a million times: their table stays off the heap.
+  int short_border[64];
+  std::vector<int> long_border;
+  int* border = short_border;
+  if (m + 1 > 64) {
+    long_border.resize(m + 1);
+    border = long_border.data();
+  }
+  PatternBorders(pattern, border);
   const char* s = t.data();
   const char* p = pattern.data();
   const int a = AnchorIndex(pattern);
