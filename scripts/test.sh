@@ -12,12 +12,12 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-sceneryreg}"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 jobs=$(nproc)
+echo "== fuzz"
+bash scripts/fuzz.sh 60
+
 for preset in native windows; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$jobs"
   ctest --preset "$preset" -j"$jobs" </dev/null
 done
-
-echo "== fuzz"
-bash scripts/fuzz.sh 60
