@@ -3,16 +3,14 @@
 #include <SDL.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <future>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "font8x8.h"
 #include "text_screen.h"
+#include "window_terminal.h"
 
 namespace {
 
@@ -70,42 +68,22 @@ void QueueText(TextScreen& screen, const char* utf8) {
   }
 }
 
-class SdlResultWindow : public Terminal {
+class SdlResultWindow : public WindowTerminal {
  public:
-  SdlResultWindow(int width, int height) : screen_(MakeTextScreen(width, height)) {}
+  SdlResultWindow(int width, int height) : WindowTerminal(width, height) {}
+  ~SdlResultWindow() override { Stop(); }
 
-  ~SdlResultWindow() override {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-
-  // Starts the window thread; false when it could not make the window.
-  bool Open() {
-    std::promise<bool> opened;
-    std::future<bool> result = opened.get_future();
-    thread_ = std::thread([this, p = std::move(opened)]() mutable { Run(p); });
-    return result.get();
-  }
+  bool Open() { return Start(); }
 
   void Print(const Text& text) override {
     std::lock_guard<std::mutex> hold(lock_);
     bells_ += PrintToScreen(screen_, text);
   }
 
-  int WaitForKey() override {
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> hold(lock_);
-        if (int code = TakeKey(screen_)) return code;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-
  private:
   // Every SDL call happens on this thread: SDL wants its video calls on the thread that
   // started it.
-  void Run(std::promise<bool>& opened) {
+  void Run(std::promise<bool>& opened) override {
     // Ctrl+C must still end the program rather than arrive as a quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!HasDisplay() || SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -219,18 +197,13 @@ class SdlResultWindow : public Terminal {
 
   static constexpr int kSoundRate = 22050;
 
-  std::mutex lock_;
-  TextScreen screen_;  // under lock_
-  int bells_ = 0;      // under lock_: BELs printed but not yet sounded
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  int bells_ = 0;  // under lock_: BELs printed but not yet sounded
 };
 
 }  // namespace
 
 std::unique_ptr<Terminal> OpenResultWindow(int width, int height, int depth) {
-  const bool depth_ok = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
-  if (width < 1 || height < 1 || !depth_ok) return nullptr;
+  if (!IsWindowRequest(width, height, depth)) return nullptr;
   auto window = std::make_unique<SdlResultWindow>(width, height);
   if (!window->Open()) return nullptr;
   return window;

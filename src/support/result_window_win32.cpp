@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <future>
 #include <mutex>
-#include <thread>
 
 #include "text_screen.h"
+#include "window_terminal.h"
 
 namespace {
 
@@ -37,23 +36,17 @@ int CodePage437Byte(WPARAM ansi) {
   return static_cast<uint8_t>(out);
 }
 
-class Win32ResultWindow : public Terminal {
+class Win32ResultWindow : public WindowTerminal {
  public:
-  Win32ResultWindow(int width, int height) : screen_(MakeTextScreen(width, height)) {}
+  Win32ResultWindow(int width, int height) : WindowTerminal(width, height) {}
 
   ~Win32ResultWindow() override {
     stop_ = true;
     if (window_) PostMessageA(window_, WM_NULL, 0, 0);
-    if (thread_.joinable()) thread_.join();
+    Stop();
   }
 
-  // Starts the window thread; false when it could not make the window.
-  bool Open() {
-    std::promise<bool> opened;
-    std::future<bool> result = opened.get_future();
-    thread_ = std::thread([this, p = std::move(opened)]() mutable { Run(p); });
-    return result.get();
-  }
+  bool Open() { return Start(); }
 
   void Print(const Text& text) override {
     int bells;
@@ -64,18 +57,8 @@ class Win32ResultWindow : public Terminal {
     for (; bells > 0; --bells) Beep(1000, 250);
   }
 
-  int WaitForKey() override {
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> hold(lock_);
-        if (int code = TakeKey(screen_)) return code;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-
  private:
-  void Run(std::promise<bool>& opened) {
+  void Run(std::promise<bool>& opened) override {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc{};
     wc.lpfnWndProc = WindowProc;
@@ -197,18 +180,13 @@ class Win32ResultWindow : public Terminal {
                 : DefWindowProcA(hwnd, message, wparam, lparam);
   }
 
-  std::mutex lock_;
-  TextScreen screen_;  // under lock_
-  std::atomic<bool> stop_{false};
   std::atomic<HWND> window_{nullptr};
-  std::thread thread_;
 };
 
 }  // namespace
 
 std::unique_ptr<Terminal> OpenResultWindow(int width, int height, int depth) {
-  const bool depth_ok = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
-  if (width < 1 || height < 1 || !depth_ok) return nullptr;
+  if (!IsWindowRequest(width, height, depth)) return nullptr;
   auto window = std::make_unique<Win32ResultWindow>(width, height);
   if (!window->Open()) return nullptr;
   return window;
