@@ -235,11 +235,13 @@ class EditorFiles : public testing::Test {
     fs::create_directory(alps);
     // Nobody else may be kept waiting for the library while a message waits for its key.
     term.at_key = [this] {
-      lock_free_at_every_key &= LockLibrary(sim, std::chrono::milliseconds(0)) != nullptr;
+      std::string err;
+      lock_free_at_every_key &= LockLibrary(library, std::chrono::milliseconds(0), &err) != nullptr;
     };
   }
   Text Run(const Text& action, const Text& folder, const Text& title) {
-    return EditSceneryLibrary(ProductDetails{sim, action, folder, title}, term);
+    err.clear();
+    return EditSceneryLibrary(ProductDetails{sim, action, folder, title}, term, settings, &err);
   }
 
   ScratchFolder scratch;
@@ -248,6 +250,8 @@ class EditorFiles : public testing::Test {
   const Text backup = alps + kSep + "scenery_beforeinstall.cfg";
   RecordingTerminal term;
   bool lock_free_at_every_key = true;
+  EditSettings settings;
+  std::string err;  // of the last run
 };
 
 const Text kSaveFailure =
@@ -284,7 +288,47 @@ TEST_F(EditorFiles, ReadOnlyLibraryIsLeftAloneAndTheResultSaysSo) {
   fs::permissions(library, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_EQ(Run("ADD", scratch.Path("other"), "Other"), kSaveFailure);
   EXPECT_EQ(Run("REMOVE", alps, "Alps"), kSaveFailure);
+  EXPECT_NE(err, "");
   EXPECT_EQ(ReadRaw(library), library_text);
+  EXPECT_EQ(term.shown, "");
+}
+
+TEST_F(EditorFiles, RunThatCannotGetTheLockInTimeChangesNothing) {
+  WriteRaw(library, kTwelveFourteen);
+  std::string lock_err;
+  auto held = LockLibrary(library, std::chrono::milliseconds(0), &lock_err);
+  ASSERT_NE(held, nullptr) << lock_err;
+  settings.lock_wait = std::chrono::milliseconds(50);
+  EXPECT_EQ(Run("ADD", alps, "Alps"), kSaveFailure);
+  EXPECT_NE(err, "");
+  EXPECT_EQ(ReadRaw(library), kTwelveFourteen);
+  EXPECT_FALSE(fs::exists(backup));
+  held.reset();
+  EXPECT_EQ(Run("ADD", alps, "Alps"), AlpsReport(alps, true));
+}
+
+TEST_F(EditorFiles, LibraryPastTheSizeLimitIsRefusedBeforeAnyBackupOrWrite) {
+  const Text kTooLarge =
+      "Sorry, but your 'Scenery.cfg' file is too large for this program (over 1 GiB), your "
+      "scenery library has not been changed";
+  const Text library_text = kTwelveFourteen + "[Area.020]\r\nlocal=" + alps + "\r\nLayer=1\r\n";
+  WriteRaw(library, library_text);
+  struct Case { const char* action; size_t limit; bool refused; };
+  const Case cases[] = {
+      {"REMOVE", library_text.size() - 1, true},
+      {"ADD", library_text.size() + 30, true},  // the new section would not fit
+  };
+  for (const auto& c : cases) {
+    settings.size_limit = c.limit;
+    EXPECT_EQ(Run(c.action, c.action == Text("ADD") ? scratch.Path("new") : alps, "New"),
+              kTooLarge) << c.action;
+    EXPECT_NE(err, "") << c.action;
+    EXPECT_EQ(ReadRaw(library), library_text) << c.action;
+    EXPECT_FALSE(fs::exists(backup)) << c.action;
+  }
+  settings.size_limit = library_text.size();
+  EXPECT_EQ(Run("REMOVE", alps, "Alps"), "");
+  EXPECT_EQ(ReadRaw(library), kTwelveFourteen + "\r\n");
   EXPECT_EQ(term.shown, "");
 }
 

@@ -23,14 +23,17 @@ TEST(WriteWholeFilePosix, KeepsThePermissionBitsOfTheTargetOrFollowsTheUmask) {
     Text path = folder.Path("scenery.cfg");
     WriteRaw(path, "old");
     ASSERT_EQ(chmod(path.c_str(), mode), 0);
-    EXPECT_TRUE(WriteWholeFile(path, "new")) << std::oct << mode;
+    std::string err;
+    EXPECT_TRUE(WriteWholeFile(path, "new", &err)) << std::oct << mode << err;
     EXPECT_EQ(ModeOf(path), mode) << std::oct << mode;
     EXPECT_EQ(ReadRaw(path), "new");
   }
   // A new file follows the umask.
   ScratchFolder folder;
   mode_t previous = umask(027);
-  bool written = WriteWholeFile(folder.Path("scenery_beforeinstall.cfg"), "copy");
+  bool created = false;
+  std::string err;
+  bool written = WriteNewFile(folder.Path("scenery_beforeinstall.cfg"), "copy", &created, &err);
   umask(previous);
   ASSERT_TRUE(written);
   EXPECT_EQ(ModeOf(folder.Path("scenery_beforeinstall.cfg")), 0640);
@@ -54,7 +57,8 @@ TEST(WriteWholeFilePosix, ReplacesTheLinkedFileAndKeepsTheLink) {
     Text link = folder.Path("sim/scenery.cfg");
     ASSERT_EQ(symlink(c.link_text, link.c_str()), 0);
 
-    ASSERT_TRUE(WriteWholeFile(link, "new")) << c.name;
+    std::string err;
+    ASSERT_TRUE(WriteWholeFile(link, "new", &err)) << c.name << err;
     EXPECT_TRUE(std::filesystem::is_symlink(link)) << c.name;
     EXPECT_EQ(std::filesystem::read_symlink(link), c.link_text) << c.name;
     EXPECT_EQ(ReadRaw(folder.Path(c.linked_file)), "new") << c.name;
@@ -78,7 +82,8 @@ TEST(WriteWholeFilePosix, FailureMidwayLeavesTheOldFileAndNoTemporary) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {100, 100};
     setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(WriteWholeFile(path, std::string(10000, 'n')) ? 1 : 0);
+    std::string err;
+    _exit(WriteWholeFile(path, std::string(10000, 'n'), &err) || err.empty() ? 1 : 0);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -88,13 +93,19 @@ TEST(WriteWholeFilePosix, FailureMidwayLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(folder.Names(), std::set<std::string>{"scenery.cfg"});
 }
 
-TEST(ReadWholeFilePosix, FifoCannotBeMeasuredAndDoesNotBlock) {
+TEST(ReadWholeFilePosix, DevicesNeitherBlockNorRunForEver) {
   ScratchFolder folder;
-  Text path = folder.Path("scenery.cfg");
-  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  Text fifo = folder.Path("scenery.cfg");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Text endless = folder.Path("zero.cfg");
+  ASSERT_EQ(symlink("/dev/zero", endless.c_str()), 0);
   RecordingTerminal terminal;
-  EXPECT_FALSE(ReadWholeFile(path, false, terminal).has_value());
-  EXPECT_EQ(terminal.shown, "Error opening file: " + path + "   Errorcode=3\r\n<key>");
+  Text content;
+  std::string err;
+  EXPECT_EQ(ReadWholeFile(fifo, false, terminal, 1 << 20, &content, &err), kCannotMeasure);
+  EXPECT_EQ(terminal.shown, "Error opening file: " + fifo + "   Errorcode=3\r\n<key>");
+  EXPECT_EQ(ReadWholeFile(endless, false, terminal, 1 << 20, &content, &err), kTooLarge);
+  EXPECT_EQ(content, "");
 }
 
 }  // namespace

@@ -20,15 +20,18 @@ TEST(FilesWin32, SlashPathsWorkAndMessagesShowThemUnchanged) {
   Text slashed = WithSlashes(folder.Path("scenery.cfg"));
   ASSERT_NE(slashed, folder.Path("scenery.cfg"));
 
-  ASSERT_TRUE(WriteWholeFile(slashed, "[General]\r\n"));
+  std::string err;
+  ASSERT_TRUE(WriteWholeFile(slashed, "[General]\r\n", &err)) << err;
   EXPECT_EQ(ReadRaw(folder.Path("scenery.cfg")), "[General]\r\n");
   RecordingTerminal terminal;
-  EXPECT_EQ(ReadWholeFile(slashed, false, terminal), std::optional<Text>("[General]\r\n"));
+  Text content;
+  EXPECT_EQ(ReadWholeFile(slashed, false, terminal, 1 << 20, &content, &err), kReadDone);
+  EXPECT_EQ(content, "[General]\r\n");
   RemoveStaleTemporaries(slashed);
   EXPECT_EQ(folder.Names(), std::set<std::string>{"scenery.cfg"});
 
   Text missing = WithSlashes(folder.Path("missing.cfg"));
-  EXPECT_FALSE(ReadWholeFile(missing, false, terminal).has_value());
+  EXPECT_EQ(ReadWholeFile(missing, false, terminal, 1 << 20, &content, &err), kCannotOpen);
   EXPECT_EQ(terminal.shown, "Error opening file: " + missing + "   Errorcode=2\r\n<key>");
 }
 
@@ -37,7 +40,8 @@ TEST(FilesWin32, ReplaceKeepsTheTargetsAttributes) {
   Text path = folder.Path("scenery.cfg");
   WriteRaw(path, "old");
   ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-  ASSERT_TRUE(WriteWholeFile(path, "new"));
+  std::string err;
+  ASSERT_TRUE(WriteWholeFile(path, "new", &err)) << err;
   EXPECT_EQ(ReadRaw(path), "new");
   EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
@@ -51,7 +55,9 @@ TEST(FilesWin32, FailureMidwayLeavesTheOldFileAndNoTemporary) {
   HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(WriteWholeFile(path, "new content\r\n"));
+  std::string err;
+  EXPECT_FALSE(WriteWholeFile(path, "new content\r\n", &err));
+  EXPECT_NE(err, "");
   CloseHandle(holder);
   EXPECT_EQ(ReadRaw(path), "old content\r\n");
   EXPECT_EQ(folder.Names(), std::set<std::string>{"scenery.cfg"});
@@ -69,9 +75,12 @@ TEST(FilesWin32, ReadWaitsOutAShortSharingViolation) {
     CloseHandle(holder);
   });
   RecordingTerminal terminal;
-  std::optional<Text> read = ReadWholeFile(path, false, terminal);
+  Text content;
+  std::string err;
+  ReadFailure read = ReadWholeFile(path, false, terminal, 1 << 20, &content, &err);
   release.join();
-  EXPECT_EQ(read, std::optional<Text>("library"));
+  EXPECT_EQ(read, kReadDone) << err;
+  EXPECT_EQ(content, "library");
   EXPECT_EQ(terminal.shown, "");
 }
 

@@ -17,13 +17,16 @@ const char kHolderVariable[] = "SCENERYREG_TEST_LOCK_HOLDER";
 TEST(LibraryLockWin32, HolderProcess) {
   const char* folder = getenv(kHolderVariable);
   if (!folder) GTEST_SKIP() << "only run as a child process";
-  auto lock = LockLibrary(folder, milliseconds(0));
+  std::string err;
+  auto lock = LockLibrary(Text(folder) + "\\scenery.cfg", milliseconds(0), &err);
   if (lock) WriteRaw(Text(folder) + "\\held", "");
   Sleep(INFINITE);
 }
 
 TEST(LibraryLockWin32, LockOfAKilledRunIsReleased) {
   ScratchFolder folder;
+  const Text library = folder.Path("scenery.cfg");
+  WriteRaw(library, "[General]\r\n");
   char self[MAX_PATH];
   ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
   ASSERT_TRUE(SetEnvironmentVariableA(kHolderVariable, folder.Path().c_str()));
@@ -42,20 +45,18 @@ TEST(LibraryLockWin32, LockOfAKilledRunIsReleased) {
     if (!held) Sleep(10);
   }
   EXPECT_TRUE(held);
-  EXPECT_FALSE(GrantedElsewhere(folder.Path(), milliseconds(100)));
+  EXPECT_FALSE(GrantedElsewhere(library, milliseconds(100)));
 
-  // A run already waiting when the holder dies inherits the abandoned mutex; once no handle
-  // is left the mutex is gone and a later run starts afresh.
-  auto waiting = std::async(std::launch::async, [&] {
-    return LockLibrary(folder.Path(), milliseconds(20000)) != nullptr;
-  });
+  // A run already waiting when the holder dies gets the lock, and so does a later one.
+  auto waiting = std::async(std::launch::async,
+                            [&] { return GrantedElsewhere(library, milliseconds(20000)); });
   Sleep(100);
   TerminateProcess(child.hProcess, 1);
   WaitForSingleObject(child.hProcess, INFINITE);
   CloseHandle(child.hProcess);
   CloseHandle(child.hThread);
   EXPECT_TRUE(waiting.get());
-  EXPECT_TRUE(GrantedElsewhere(folder.Path(), milliseconds(0)));
+  EXPECT_TRUE(GrantedElsewhere(library, milliseconds(0)));
 }
 
 }  // namespace

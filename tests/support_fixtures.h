@@ -84,9 +84,9 @@ class RecordingTerminal : public Terminal {
   std::function<void()> at_key;
 };
 
-// Tries for the lock on another thread (a Windows mutex is recursive within one thread) and
-// tells whether it was granted; the attempt's lock is given back before returning.
-inline bool GrantedElsewhere(const Text& folder, std::chrono::milliseconds timeout) {
-  return std::async(std::launch::async, [&] { return LockLibrary(folder, timeout) != nullptr; })
-      .get();
+// Tries for the lock on library as another run would, and tells whether it was granted; the
+// attempt's lock is given back before returning.
+inline bool GrantedElsewhere(const Text& library, std::chrono::milliseconds timeout) {
+  std::string err;
+  return LockLibrary(library, timeout, &err) != nullptr;
 }

@@ -1,6 +1,6 @@
 #include "editor.h"
 
-#include <chrono>
+#include <cstdint>
 #include <vector>
 
 #include "files.h"
@@ -12,8 +12,9 @@ const char kSaveFailureText[] =
     "Sorry, but this program could not save your 'Scenery.cfg' file, your scenery library has "
     "not been changed";
 
-// Other runs on the same library wait this long for it before giving up without a change.
-static constexpr std::chrono::seconds kLockWait{30};
+const char kTooLargeText[] =
+    "Sorry, but your 'Scenery.cfg' file is too large for this program (over 1 GiB), your "
+    "scenery library has not been changed";
 
 namespace {
 
@@ -44,35 +45,60 @@ class HeldMessages : public Terminal {
   std::vector<Step> steps_;
 };
 
+// Whether an ADD could take the library past limit: the appended section is bounded by its
+// longest numbers.
+bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t limit) {
+  const size_t section = AreaSectionText(INT32_MAX, INT32_MAX, details.product_title,
+                                         details.product_folder).size();
+  return SameText(UpperText(details.action), "ADD") && library_size + section > limit;
+}
+
+// The part of a run that holds the lock.
+Text EditLocked(const ProductDetails& details, Terminal& held, const EditSettings& settings,
+                std::string* err) {
+  const Text library_path = LibraryPath(details.simulator_folder);
+  const Text backup_path = BackupPath(details.product_folder);
+  RemoveStaleTemporaries(library_path);
+  RemoveStaleTemporaries(backup_path);
+
+  // A library that cannot be read stops the run here: an empty text must neither become the
+  // backup nor be written over the library.
+  Text library;
+  ReadFailure read =
+      ReadWholeFile(library_path, false, held, settings.size_limit, &library, err);
+  if (read == kTooLarge) return kTooLargeText;
+  if (read != kReadDone) return Text();
+  if (AddMayPassLimit(details, library.size(), settings.size_limit)) {
+    *err = "adding to " + library_path + " would take it past " +
+           std::to_string(settings.size_limit) + " bytes";
+    return kTooLargeText;
+  }
+
+  // A backup that cannot be written is not named in the report, and stops nothing.
+  bool backup_made = false;
+  std::string backup_err;
+  WriteNewFile(backup_path, library, &backup_made, &backup_err);
+
+  LibraryEdit edit = EditLibraryText(std::move(library), details, backup_made);
+  if (!edit.caution_text.empty()) ShowMessage(held, edit.caution_text);
+  // An unchanged text is not written: the same bytes again could only undo what another
+  // program wrote since the read.
+  if (edit.changed && !WriteWholeFile(library_path, edit.library_text, err))
+    return kSaveFailureText;
+  return edit.result_text;
+}
+
 }  // namespace
 
-Text EditSceneryLibrary(const ProductDetails& details, Terminal& console) {
+Text EditSceneryLibrary(const ProductDetails& details, Terminal& console,
+                        const EditSettings& settings, std::string* err) {
   HeldMessages held;
   Text result;
   {
-    std::unique_ptr<LibraryLock> lock = LockLibrary(details.simulator_folder, kLockWait);
-    if (!lock)
-      return kSaveFailureText;
-
-    const Text library_path = LibraryPath(details.simulator_folder);
-    const Text backup_path = BackupPath(details.product_folder);
-    RemoveStaleTemporaries(library_path);
-    RemoveStaleTemporaries(backup_path);
-
-    // A library that cannot be read stops the run here: an empty text must neither become the
-    // backup nor be written over the library.
-    std::optional<Text> read = ReadWholeFile(library_path, false, held);
-    if (read) {
-      const bool backup_made = !FileExists(backup_path) && WriteWholeFile(backup_path, *read);
-      LibraryEdit edit = EditLibraryText(std::move(*read), details, backup_made);
-      // An unchanged text is not written: the same bytes again could only undo what another
-      // program wrote since the read.
-      result = edit.changed && !WriteWholeFile(library_path, edit.library_text)
-                   ? Text(kSaveFailureText)
-                   : edit.result_text;
-      if (!edit.caution_text.empty())
-        ShowMessage(held, edit.caution_text);
-    }
+    std::unique_ptr<LibraryLock> lock =
+        LockLibrary(LibraryPath(details.simulator_folder), settings.lock_wait, err);
+    if (!lock) return kSaveFailureText;
+    result = EditLocked(details, held, settings, err);
   }
   held.ShowOn(console);
   return result;

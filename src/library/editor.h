@@ -1,22 +1,32 @@
 #pragma once
 // The scenery library editor: one run of ADD or REMOVE over scenery.cfg.
 
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+#include "product_details.h"
 #include "terminal.h"
 #include "text.h"
-
-// The four command-line values, verbatim.
-struct ProductDetails {
-  Text simulator_folder;
-  Text action;
-  Text product_folder;
-  Text product_title;
-};
 
 // The ResultText of a run that changed the library but could not save it, or could not get
 // the library to itself in time.
 extern const char kSaveFailureText[];
 
+// The ResultText of a run on a library too large to edit, or that an ADD would make so.
+extern const char kTooLargeText[];
+
+// The largest library the editor takes: positions in it must fit 32 bits with room to spare.
+constexpr size_t kLibrarySizeLimit = size_t{1} << 30;
+
+// What a run may wait for and hold; tests shorten the one and lower the other.
+struct EditSettings {
+  std::chrono::milliseconds lock_wait{30000};  // for another run's lock on the library
+  size_t size_limit = kLibrarySizeLimit;
+};
+
 // Loads the library, keeps the one-time backup, checks, adds or removes the product's area and
 // writes the library back. Cautions and read failures are shown on console. Returns the
-// ResultText: the ADD report, the save-failure text, or empty.
-Text EditSceneryLibrary(const ProductDetails& details, Terminal& console);
+// ResultText: the ADD report, a failure text, or empty; the reason of a failure is in *err.
+Text EditSceneryLibrary(const ProductDetails& details, Terminal& console,
+                        const EditSettings& settings, std::string* err);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "editor.h"
+#include "product_details.h"
 #include "text.h"
 
 // What the title and folder checks found.

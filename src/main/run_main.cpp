@@ -1,5 +1,7 @@
 #include "run_main.h"
 
+#include <cstdio>
+
 #include "console.h"
 #include "editor.h"
 #include "files.h"
@@ -21,6 +23,19 @@ const char kUsage[] =
     "PRODUCT_FOLDER's scenery_beforeinstall.cfg. Relative folders are taken from the\r\n"
     "folder that holds this program. The exit code is always 0.\r\n";
 
+// Argument n, and whether it stands as the caller typed it.
+bool IsExact(const CommandLine& command_line, size_t n) {
+  return n >= command_line.inexact.size() || !command_line.inexact[n];
+}
+
+// The reason behind a failed run, for whoever reads the error stream; the console transcript
+// stays as it is.
+void ReportError(const std::string& err) {
+  if (err.empty()) return;
+  std::fprintf(stderr, "sceneryreg: %s\n", err.c_str());
+  std::fflush(stderr);
+}
+
 bool AsksForHelp(const std::vector<Text>& args) {
   if (args.size() != 2)
     return false;
@@ -38,7 +53,8 @@ bool IsUsable(const Text& value) {
 
 }  // namespace
 
-int RunMain(const std::vector<Text>& args) {
+int RunMain(const CommandLine& command_line) {
+  const std::vector<Text>& args = command_line.args;
   Terminal& console = ConsoleTerminal();
   if (AsksForHelp(args)) {
     console.Print(kUsage);
@@ -49,8 +65,11 @@ int RunMain(const std::vector<Text>& args) {
   console.Print("current Path is:" + CurrentFolder() + separator + "\r\n");
 
   // Relative folders in the arguments are meant from the program's own folder, so that an
-  // installer may pass paths relative to where it unpacked the tool.
-  ChangeFolder(ParentPath(CommandArgument(args, 0), separator, 1) + separator);
+  // installer may pass paths relative to where it unpacked the tool. A program started by its
+  // bare name has no folder part, and the caller's folder stays.
+  const Text program = CommandArgument(args, 0);
+  const Text program_folder = ParentPath(program, separator, 1);
+  if (program_folder != program) ChangeFolder(program_folder + separator);
 
   ProductDetails details{CommandArgument(args, 1), CommandArgument(args, 2),
                          CommandArgument(args, 3), CommandArgument(args, 4)};
@@ -58,32 +77,39 @@ int RunMain(const std::vector<Text>& args) {
   Text result;
 
   const Text action = UpperText(details.action);
-  if (action != "ADD" && action != "REMOVE") {
+  if ((action != "ADD" && action != "REMOVE") || !IsExact(command_line, 2)) {
     failed = true;
     result = "Sorry, but this program failed, there a syntex error";
   }
-  if (!FileExists(details.simulator_folder + separator + "scenery.cfg")) {
+  if (!IsExact(command_line, 1) ||
+      !FileExists(details.simulator_folder + separator + "scenery.cfg")) {
     failed = true;
     ShowMessage(console,
                 "Sorry, but I Can't find your 'Scenery.cfg' file, please add this to your "
                 "scenery library manually");
   }
-  if (!IsUsable(details.product_folder) || !IsUsable(details.product_title)) {
+  if (!IsUsable(details.product_folder) || !IsUsable(details.product_title) ||
+      !IsExact(command_line, 3) || !IsExact(command_line, 4)) {
     failed = true;
     result = "Sorry, but this program failed to find your product details";
   }
 
-  if (!failed)
-    result = EditSceneryLibrary(details, console);
+  std::string err;
+  if (!failed) result = EditSceneryLibrary(details, console, EditSettings(), &err);
+  ReportError(err);
 
   if (!result.empty()) {
-    HideConsoleWindow();
-    std::unique_ptr<Terminal> window = OpenResultWindow(640, 200, 32);
+    // A run started hidden has nobody to answer a window: its report goes to standard output.
+    std::unique_ptr<Terminal> window;
+    if (!StartedHidden()) {
+      HideConsoleWindow();
+      window = OpenResultWindow(640, 200, 32);
+      if (!window) ShowConsoleWindow();
+    }
     if (window) {
       ShowMessage(*window, result);
     } else {
       // Nobody could press a key in a window that never opened: report and end.
-      ShowConsoleWindow();
       console.Print(result);
       console.Print("\r\n");
     }

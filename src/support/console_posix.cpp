@@ -69,7 +69,11 @@ class PosixConsole : public Terminal {
   }
 
   int WaitForKey() override {
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_mode) != 0) return 0;
+    // A job in the background would be stopped by the terminal as soon as it switched modes.
+    if (!isatty(STDIN_FILENO) || tcgetpgrp(STDIN_FILENO) != getpgrp() ||
+        tcgetattr(STDIN_FILENO, &saved_mode) != 0) {
+      return 0;
+    }
     struct sigaction restore = {};
     restore.sa_handler = RestoreAndReraise;
     struct sigaction previous[std::size(kRestoredSignals)];
@@ -104,3 +108,5 @@ Terminal& ConsoleTerminal() {
 void HideConsoleWindow() {}
 
 void ShowConsoleWindow() {}
+
+bool StartedHidden() { return false; }

@@ -37,9 +37,13 @@ class Win32Console : public Terminal {
   }
 
   int WaitForKey() override {
+    // No console window (started with CREATE_NO_WINDOW or detached) or a hidden start: the
+    // key could never be typed. A terminal's pseudo console reports an invisible window of
+    // its own, so visibility alone cannot tell.
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode;
-    if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
+    if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode) ||
+        GetConsoleWindow() == nullptr || StartedHidden()) {
       return 0;
     }
     if (!handler_installed_) {
@@ -99,6 +103,12 @@ Terminal& ConsoleTerminal() {
 
 void HideConsoleWindow() {
   if (HWND window = GetConsoleWindow()) ShowWindow(window, SW_HIDE);
+}
+
+bool StartedHidden() {
+  STARTUPINFOA startup;
+  GetStartupInfoA(&startup);
+  return (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_HIDE;
 }
 
 void ShowConsoleWindow() {

@@ -1,7 +1,9 @@
 #pragma once
 // Whole-file transfers and the few other file-system and command-line services the tool uses.
+// Failures keep the system's reason in *err for the caller to pass on.
 
-#include <optional>
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "terminal.h"
@@ -10,16 +12,27 @@
 // Separator inserted between a folder and a name: "\" on Windows, "/" elsewhere.
 extern const char kPathSeparator[];
 
-// The file's whole content, byte for byte, or nullopt when it cannot be opened or read.
-// Unless quiet, a failure first shows "Error opening file: <path>   Errorcode=<n>" on terminal.
-std::optional<Text> ReadWholeFile(const Text& path, bool quiet, Terminal& terminal);
+// Why ReadWholeFile failed; 2 and 3 are the numbers its message shows.
+enum ReadFailure { kReadDone = 0, kCannotOpen = 2, kCannotMeasure = 3, kTooLarge = 4 };
 
-// Replaces the file's content with content, atomically and durably; true when it is in place.
-// On false the old file is byte-identical and no temporary file is left behind.
-bool WriteWholeFile(const Text& path, const Text& content);
+// Reads the whole file at path into *content, byte for byte. A file of more than limit bytes,
+// or one that keeps growing or never ends, is refused with kTooLarge before limit + 1 bytes
+// are held. Unless quiet, kCannotOpen and kCannotMeasure are first shown on terminal as
+// "Error opening file: <path>   Errorcode=<n>".
+ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
+                          Text* content, std::string* err);
 
-// Deletes the temporaries that WriteWholeFile left beside path when a run died mid-write.
-// Only safe while no other run can be writing path (the library lock is held).
+// Replaces the file's content with content, atomically and durably, keeping what the user
+// set on the file (owner, permissions, ACLs, attributes). On false the old file is
+// byte-identical and no temporary file is left behind.
+bool WriteWholeFile(const Text& path, const Text& content, std::string* err);
+
+// Creates the file at path with content, atomically and durably, unless a file is already
+// there: then *created is false and nothing changes. Of runs racing for one path, exactly
+// one creates it.
+bool WriteNewFile(const Text& path, const Text& content, bool* created, std::string* err);
+
+// Deletes the temporaries that a dead run left beside path; those of live runs stay.
 void RemoveStaleTemporaries(const Text& path);
 
 // True when path names a file that can be opened for reading.
@@ -33,16 +46,6 @@ int ChangeFolder(const Text& path);
 
 // Argument n of the argument vector; the empty text when there is no such argument.
 Text CommandArgument(const std::vector<Text>& args, int n);
-
-// Shared by the platform halves of this file.
-
-// Reads the whole file into content: 0 when done, 2 when it cannot be opened or read, 3 when
-// its length cannot be measured (the numbers ReadWholeFile shows).
-int ReadFileBytes(const Text& path, Text& content);
-
-// Spare capacity a read leaves behind its content, so that appending an area section to a
-// large library does not move the whole text to a new buffer.
-constexpr size_t kReadSlack = 65536;
 
 // The name of a temporary for the file named target_name; unique tells attempts apart.
 Text TemporaryName(const Text& target_name, const Text& unique);

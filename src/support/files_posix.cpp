@@ -1,160 +1,258 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 
+#include "file_lock_posix.h"
+#include "file_ops.h"
 #include "files.h"
 
 const char kPathSeparator[] = "/";
 
 namespace {
 
-// The file a write to path really lands in: symbolic links are followed, so that replacing
-// the file keeps the user's link and changes what it points to.
-Text FollowLinks(Text path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-    Text target(st.st_size > 0 ? st.st_size : 4096, '\0');
-    ssize_t n = readlink(path.c_str(), target.data(), target.size());
-    if (n <= 0) break;
-    target.resize(n);
-    size_t slash = path.rfind('/');
-    if (target[0] == '/' || slash == Text::npos) {
-      path = target;
-    } else {
-      path = path.substr(0, slash + 1) + target;
+int Fd(FileHandle file) { return static_cast<int>(file.value); }
+
+bool Fail(std::string* err, const Text& what) {
+  *err = what + ": " + SystemError();
+  return false;
+}
+
+// Extended attributes the kernel keeps for itself or for an administrator (security labels,
+// trusted.*): an unprivileged run cannot set them, and the folder's defaults stand in.
+bool MayBeLeftOut(const Text& name) {
+  return name.rfind("security.", 0) == 0 || name.rfind("trusted.", 0) == 0;
+}
+
+bool CopyExtendedAttributes(const Text& target, int fd, std::string* err) {
+  ssize_t size = listxattr(target.c_str(), nullptr, 0);
+  if (size < 0) return errno == ENOTSUP || Fail(err, "cannot list the attributes of " + target);
+  Text names(static_cast<size_t>(size), '\0');
+  size = listxattr(target.c_str(), names.data(), names.size());
+  if (size < 0) return Fail(err, "cannot list the attributes of " + target);
+  names.resize(static_cast<size_t>(size));
+  for (size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const Text name = names.c_str() + at;
+    ssize_t length = getxattr(target.c_str(), name.c_str(), nullptr, 0);
+    Text value(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length < 0 ||
+        (length = getxattr(target.c_str(), name.c_str(), value.data(), value.size())) < 0) {
+      return Fail(err, "cannot read attribute " + name + " of " + target);
     }
-  }
-  return path;
-}
-
-// The folder part of path, with its separator ("" for a bare name).
-Text FolderPrefix(const Text& path) {
-  size_t slash = path.rfind('/');
-  return slash == Text::npos ? Text() : path.substr(0, slash + 1);
-}
-
-bool WriteAll(int fd, const Text& content) {
-  // Pieces of 1 MiB: one write of a whole large library runs at half the speed, measured.
-  constexpr size_t kPiece = 1 << 20;
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = write(fd, content.data() + done, std::min(content.size() - done, kPiece));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += n;
+    if (fsetxattr(fd, name.c_str(), value.data(), static_cast<size_t>(length), 0) != 0 &&
+        !MayBeLeftOut(name)) {
+      return Fail(err, "cannot set attribute " + name + " on the new " + target);
+    }
   }
   return true;
 }
 
-// Makes the rename itself survive a power cut. Some file systems refuse fsync on a folder;
-// the new content is in place by then, so that is not a failure of the write.
-void SyncFolder(const Text& prefix) {
-  int fd = open(prefix.empty() ? "." : prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}  // namespace
+
+std::string SystemError() {
+  int number = errno;
+  return std::string(strerror(number)) + " (errno " + std::to_string(number) + ")";
+}
+
+Text ResolvePath(const Text& path) {
+  // Replacing the file a symbolic link points to keeps the user's link.
+  Text resolved = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(resolved.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    Text target(st.st_size > 0 ? st.st_size : 4096, '\0');
+    ssize_t n = readlink(resolved.c_str(), target.data(), target.size());
+    if (n <= 0) break;
+    target.resize(n);
+    resolved = target[0] == '/' ? target : FolderOf(resolved) + target;
+  }
+  return resolved;
+}
+
+Text FolderOf(const Text& path) {
+  size_t slash = path.rfind('/');
+  return slash == Text::npos ? Text() : path.substr(0, slash + 1);
+}
+
+bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
+  // Non-blocking, so that a FIFO at path cannot stall the run; it has no length and fails later.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Fail(err, "cannot open " + path);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    errno = EISDIR;
+    return Fail(err, "cannot open " + path);
+  }
+  file->value = fd;
+  return true;
+}
+
+bool MeasureFile(FileHandle file, int64_t* length, std::string* err) {
+  off_t end = lseek(Fd(file), 0, SEEK_END);
+  if (end < 0 || lseek(Fd(file), 0, SEEK_SET) != 0) return Fail(err, "cannot measure the file");
+  *length = end;
+  return true;
+}
+
+bool ReadSome(FileHandle file, char* data, size_t size, size_t* got, std::string* err) {
+  for (;;) {
+    ssize_t n = read(Fd(file), data, size);
+    if (n >= 0) {
+      *got = static_cast<size_t>(n);
+      return true;
+    }
+    if (errno != EINTR) return Fail(err, "cannot read the file");
+  }
+}
+
+void CloseFile(FileHandle* file) {
+  if (file->value >= 0) close(Fd(*file));
+  file->value = -1;
+}
+
+bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
+  struct stat st;
+  *exists = stat(target.c_str(), &st) == 0;
+  if (!*exists) return true;
+  if (!S_ISREG(st.st_mode)) {
+    *err = target + " is not a regular file";
+    return false;
+  }
+  // Root passes every access() test, so a file without any write bit counts as read-only
+  // too: the user marked it so on purpose.
+  if (access(target.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    *err = target + " is read-only";
+    return false;
+  }
+  return true;
+}
+
+bool CreateTemporary(const Text& target, bool target_exists, Text* temporary, FileHandle* file,
+                     std::string* err) {
+  const Text folder = FolderOf(target);
+  const Text name = target.substr(folder.size());
+  // A new file gets what the umask allows; a replacement starts private and gets the old
+  // file's permissions from CopyMetadata.
+  const mode_t mode = target_exists ? 0600 : 0666;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temporary = folder + TemporaryName(name, std::to_string(getpid()) + "-" +
+                                                  std::to_string(attempt));
+    int fd = open(temporary->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return Fail(err, "cannot create a temporary file beside " + target);
+    // Held from here on. A cleaner that took it in the moment before (it looked stale) has
+    // removed it or is about to: leave it to that one and take another name.
+    struct stat st;
+    if (!TryLockFile(fd) || fstat(fd, &st) != 0 || st.st_nlink == 0) {
+      close(fd);
+      continue;
+    }
+    file->value = fd;
+    return true;
+  }
+  *err = "no free temporary name beside " + target;
+  return false;
+}
+
+bool WriteAll(FileHandle file, const char* data, size_t size, std::string* err) {
+  // Pieces of 1 MiB: one write of a whole large library ran at half the speed, measured.
+  constexpr size_t kPiece = 1 << 20;
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = write(Fd(file), data + done, std::min(size - done, kPiece));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail(err, "cannot write the new file");
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool FlushFile(FileHandle file, std::string* err) {
+  return fsync(Fd(file)) == 0 || Fail(err, "cannot flush the new file to disk");
+}
+
+bool CopyMetadata(const Text& target, FileHandle temporary, const Text&, std::string* err) {
+  struct stat st;
+  if (stat(target.c_str(), &st) != 0) return Fail(err, "cannot inspect " + target);
+  const int fd = Fd(temporary);
+  // Owner and group where permitted: root (an installer under sudo) gives the file back to
+  // its owner; anybody else keeps at least the group when a member of it.
+  if (fchown(fd, st.st_uid, st.st_gid) != 0) (void)!fchown(fd, -1, st.st_gid);
+  // The ACL travels as an extended attribute; the mode comes last, since setting an ACL
+  // rewrites the group bits.
+  if (!CopyExtendedAttributes(target, fd, err)) return false;
+  return fchmod(fd, st.st_mode & 07777) == 0 || Fail(err, "cannot set the permissions");
+}
+
+bool MoveIntoPlace(FileHandle, const Text& temporary_path, const Text& target, bool replace,
+                   bool* existed, std::string* err) {
+  *existed = false;
+  if (replace) {
+    return rename(temporary_path.c_str(), target.c_str()) == 0 ||
+           Fail(err, "cannot rename the new file over " + target);
+  }
+  if (renameat2(AT_FDCWD, temporary_path.c_str(), AT_FDCWD, target.c_str(),
+                RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  // Network and older file systems have no such rename; a hard link is created only if the
+  // name is free just as well.
+  if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+    if (link(temporary_path.c_str(), target.c_str()) == 0) {
+      unlink(temporary_path.c_str());
+      return true;
+    }
+  }
+  if (errno == EEXIST) {
+    *existed = true;
+    return true;
+  }
+  return Fail(err, "cannot create " + target);
+}
+
+void DiscardTemporary(FileHandle* temporary, const Text& temporary_path) {
+  unlink(temporary_path.c_str());
+  CloseFile(temporary);
+}
+
+void SyncFolder(const Text& target) {
+  // Some file systems refuse fsync on a folder; the new content is in place by then, so that
+  // is no failure of the write.
+  const Text folder = FolderOf(target);
+  int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   fsync(fd);
   close(fd);
 }
 
-}  // namespace
-
-int ReadFileBytes(const Text& path, Text& content) {
-  // Non-blocking so that a FIFO at path cannot stall the run; it has no length and fails below.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return 2;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
-    return 2;
-  }
-  off_t length = lseek(fd, 0, SEEK_END);
-  if (length < 0 || lseek(fd, 0, SEEK_SET) != 0) {
-    close(fd);
-    return 3;
-  }
-  // Filled in place, not through a bounce buffer: a library can be 150 MB.
-  content.reserve(static_cast<size_t>(length) + kReadSlack);
-  content.resize(static_cast<size_t>(length));
-  size_t filled = 0;
-  for (;;) {
-    if (filled == content.size()) content.resize(filled + kReadSlack);  // it grew meanwhile
-    ssize_t n = read(fd, content.data() + filled, content.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return 2;
-    }
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  content.resize(filled);
-  close(fd);
-  return 0;
-}
-
-bool WriteWholeFile(const Text& path, const Text& content) {
-  Text target = FollowLinks(path);
-  mode_t mode = 0666;  // narrowed by the umask, as for any file the user's programs create
-  bool keep_mode = false;
-  struct stat st;
-  if (stat(target.c_str(), &st) == 0) {
-    // Root passes every access() test, so a file without any write bit counts as read-only
-    // too: the user marked it so on purpose.
-    if (!S_ISREG(st.st_mode) || access(target.c_str(), W_OK) != 0 ||
-        (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-      return false;
-    }
-    mode = st.st_mode & 07777;
-    keep_mode = true;
-  }
-
-  Text prefix = FolderPrefix(target);
-  Text name = target.substr(prefix.size());
-  Text temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temporary = prefix + TemporaryName(name, NumberToText(getpid()) + "-" + NumberToText(attempt));
-    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  bool ok = (!keep_mode || fchmod(fd, mode) == 0) && WriteAll(fd, content) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  SyncFolder(prefix);
-  return true;
-}
-
-void RemoveStaleTemporaries(const Text& path) {
-  Text target = FollowLinks(path);
-  Text prefix = FolderPrefix(target);
-  Text name = target.substr(prefix.size());
-  DIR* dir = opendir(prefix.empty() ? "." : prefix.c_str());
-  if (!dir) return;
-  while (struct dirent* entry = readdir(dir)) {
-    if (IsTemporaryName(name, entry->d_name)) unlink((prefix + entry->d_name).c_str());
-  }
+std::vector<Text> ListFolder(const Text& folder) {
+  std::vector<Text> names;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return names;
+  while (struct dirent* entry = readdir(dir)) names.push_back(entry->d_name);
   closedir(dir);
+  return names;
 }
 
-bool FileExists(const Text& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  // Unlike Windows, Linux opens a folder for reading; it is still no file.
-  struct stat st;
-  bool is_file = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+void RemoveUnlessHeld(const Text& path) {
+  int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat held, named;
+  // Holding the lock proves its writer is gone; the name must still be this very file.
+  if (TryLockFile(fd) && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+      held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+    unlink(path.c_str());
+  }
   close(fd);
-  return is_file;
 }
 
 Text CurrentFolder() {

@@ -1,30 +1,26 @@
-#include <algorithm>
+#include <aclapi.h>
 #include <direct.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "file_ops.h"
 #include "files.h"
 
 const char kPathSeparator[] = "\\";
 
 namespace {
 
-// Paths built with "/" (by scripts, or by hand) are meant as "\" paths.
-Text NativePath(Text path) {
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
+HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
+
+bool Fail(std::string* err, const Text& what) {
+  *err = what + ": " + SystemError();
+  return false;
 }
 
-// The folder part of path, with its separator or drive colon ("" for a bare name).
-Text FolderPrefix(const Text& path) {
-  size_t cut = path.find_last_of("\\:");
-  return cut == Text::npos ? Text() : path.substr(0, cut + 1);
-}
-
-// Another run may be replacing the file right now; for that moment the file is refused
-// with a sharing violation, or denied while its replacement is pending. A folder is also
-// denied, but for good.
+// Another run may be replacing the file right now; for that moment the file is refused with a
+// sharing violation, or denied while its replacement is pending. A folder is denied for good.
 bool MayBeBusy(const Text& path, DWORD error) {
   if (error == ERROR_SHARING_VIOLATION) return true;
   if (error != ERROR_ACCESS_DENIED) return false;
@@ -32,31 +28,100 @@ bool MayBeBusy(const Text& path, DWORD error) {
   return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Opens path for reading, sharing everything so that a concurrent replace can go ahead
-// while the file is held, and waiting out the moment another run is replacing it.
-HANDLE OpenForReading(const Text& path) {
-  ULONGLONG give_up = GetTickCount64() + 2000;
-  for (;;) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return file;
-    if (!MayBeBusy(path, GetLastError()) || GetTickCount64() >= give_up) return file;
-    Sleep(20);
-  }
+// Attributes a user sets on a file and the file system lets a program set again.
+const DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                              FILE_ATTRIBUTE_OFFLINE;
+
+std::wstring Wide(const Text& text) {
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
 }
 
-// Renames temporary over target. A reader that holds the target (a concurrent run testing
-// that the library exists, a virus scanner) makes the rename fail for a moment, not for good.
-bool ReplaceWith(const Text& temporary, const Text& target) {
+// The kernel's own spelling of path, which a rename through a handle needs.
+std::wstring KernelPath(const Text& path) {
+  std::wstring wide = Wide(path);
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(size, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
+  if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+  return L"\\??\\" + full;
+}
+
+// Lets this process give a file an owner other than itself, when it may (an elevated
+// installer may; anybody else keeps the owner the system gives).
+void EnableRestorePrivilege() {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &privileges.Privileges[0].Luid))
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+  CloseHandle(token);
+}
+
+// The DACL (and, where permitted, owner and group) of target onto the temporary, keeping
+// whether the DACL inherits from the folder.
+bool CopySecurity(const Text& target, FileHandle temporary, const Text& temporary_path,
+                  std::string* err) {
+  PSID owner = nullptr, group = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD status = GetNamedSecurityInfoA(
+      target.c_str(), SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+      &owner, &group, &dacl, nullptr, &descriptor);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(status);
+    return Fail(err, "cannot read the security of " + target);
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  SECURITY_INFORMATION dacl_info =
+      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
+                                       ? PROTECTED_DACL_SECURITY_INFORMATION
+                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, dacl_info, nullptr, nullptr,
+                           dacl, nullptr);
+  // A volume without ACLs (FAT on a stick) has nothing to keep.
+  if (status == ERROR_NOT_SUPPORTED || status == ERROR_INVALID_FUNCTION) status = ERROR_SUCCESS;
+  else if (status == ERROR_SUCCESS) {
+    EnableRestorePrivilege();
+    // Owner and group change through the name: they need an access that this handle lacks.
+    SetNamedSecurityInfoA(const_cast<char*>(temporary_path.c_str()), SE_FILE_OBJECT,
+                          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, owner, group,
+                          nullptr, nullptr);
+  }
+  LocalFree(descriptor);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(status);
+    return Fail(err, "cannot give the new file the security of " + target);
+  }
+  return true;
+}
+
+// Renames the open file to target through its handle, which no other run can delete
+// meanwhile. A reader holding target (a concurrent run testing that the library exists, a
+// virus scanner) blocks a replace for a moment, not for good.
+bool RenameByHandle(HANDLE file, const Text& target, bool replace) {
+  const std::wstring name = KernelPath(target);
+  const size_t size = sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t);
+  std::string buffer(size, '\0');
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = replace;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::copy(name.begin(), name.end(), info->FileName);
   ULONGLONG give_up = GetTickCount64() + 2000;
   for (;;) {
-    if (MoveFileExA(temporary.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(size)))
       return true;
-    }
     DWORD error = GetLastError();
-    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+    if (!replace || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
         GetTickCount64() >= give_up) {
       return false;
     }
@@ -64,104 +129,180 @@ bool ReplaceWith(const Text& temporary, const Text& target) {
   }
 }
 
-bool WriteAll(HANDLE file, const Text& content) {
-  size_t done = 0;
-  while (done < content.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(file, content.data() + done, chunk, &written, nullptr) || written == 0) {
-      return false;
+}  // namespace
+
+std::string SystemError() {
+  DWORD number = GetLastError();
+  char* text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, number, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = text ? text : "unknown error";
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message + " (error " + std::to_string(number) + ")";
+}
+
+Text ResolvePath(const Text& path) {
+  Text native = path;
+  std::replace(native.begin(), native.end(), '/', '\\');
+  return native;
+}
+
+Text FolderOf(const Text& path) {
+  size_t cut = path.find_last_of("\\/:");
+  return cut == Text::npos ? Text() : path.substr(0, cut + 1);
+}
+
+bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
+  // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open. Everything is shared, so that
+  // a concurrent replace can go ahead while the file is held.
+  const Text native = ResolvePath(path);
+  ULONGLONG give_up = GetTickCount64() + 2000;
+  for (;;) {
+    HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      file->value = reinterpret_cast<intptr_t>(handle);
+      return true;
     }
+    DWORD error = GetLastError();
+    if (!MayBeBusy(native, error) || GetTickCount64() >= give_up) {
+      SetLastError(error);
+      return Fail(err, "cannot open " + path);
+    }
+    Sleep(20);
+  }
+}
+
+bool MeasureFile(FileHandle file, int64_t* length, std::string* err) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(Handle(file), &size)) return Fail(err, "cannot measure the file");
+  *length = size.QuadPart;
+  return true;
+}
+
+bool ReadSome(FileHandle file, char* data, size_t size, size_t* got, std::string* err) {
+  DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+  DWORD n = 0;
+  if (!ReadFile(Handle(file), data, chunk, &n, nullptr)) return Fail(err, "cannot read the file");
+  *got = n;
+  return true;
+}
+
+void CloseFile(FileHandle* file) {
+  if (file->value != -1) CloseHandle(Handle(*file));
+  file->value = -1;
+}
+
+bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
+  DWORD attributes = GetFileAttributesA(target.c_str());
+  *exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (*exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    *err = target + " is a folder";
+    return false;
+  }
+  if (*exists && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    *err = target + " is read-only";
+    return false;
+  }
+  return true;
+}
+
+bool CreateTemporary(const Text& target, bool, Text* temporary, FileHandle* file,
+                     std::string* err) {
+  const Text folder = FolderOf(target);
+  const Text name = target.substr(folder.size());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temporary = folder + TemporaryName(name, std::to_string(GetCurrentProcessId()) + "-" +
+                                                  std::to_string(attempt));
+    // Shared with nobody, so no other run can delete it while it is open; DELETE to rename
+    // it through this handle, WRITE_DAC to give it the old file's security.
+    HANDLE handle = CreateFileA(temporary->c_str(), GENERIC_WRITE | DELETE | WRITE_DAC |
+                                                        READ_CONTROL,
+                                0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      file->value = reinterpret_cast<intptr_t>(handle);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS)
+      return Fail(err, "cannot create a temporary file beside " + target);
+  }
+  *err = "no free temporary name beside " + target;
+  return false;
+}
+
+bool WriteAll(FileHandle file, const char* data, size_t size, std::string* err) {
+  size_t done = 0;
+  while (done < size) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(Handle(file), data + done, chunk, &written, nullptr) || written == 0)
+      return Fail(err, "cannot write the new file");
     done += written;
   }
   return true;
 }
 
-}  // namespace
-
-int ReadFileBytes(const Text& path, Text& content) {
-  HANDLE file = OpenForReading(NativePath(path));
-  if (file == INVALID_HANDLE_VALUE) return 2;
-  LARGE_INTEGER length;
-  if (!GetFileSizeEx(file, &length)) {
-    CloseHandle(file);
-    return 3;
-  }
-  // Filled in place, not through a bounce buffer: a library can be 150 MB.
-  content.reserve(static_cast<size_t>(length.QuadPart) + kReadSlack);
-  content.resize(static_cast<size_t>(length.QuadPart));
-  size_t filled = 0;
-  for (;;) {
-    if (filled == content.size()) content.resize(filled + kReadSlack);  // it grew meanwhile
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - filled, 1u << 30));
-    DWORD n = 0;
-    if (!ReadFile(file, content.data() + filled, chunk, &n, nullptr)) {
-      CloseHandle(file);
-      return 2;
-    }
-    if (n == 0) break;
-    filled += n;
-  }
-  content.resize(filled);
-  CloseHandle(file);
-  return 0;
+bool FlushFile(FileHandle file, std::string* err) {
+  return FlushFileBuffers(Handle(file)) || Fail(err, "cannot flush the new file to disk");
 }
 
-bool WriteWholeFile(const Text& path, const Text& content) {
-  Text target = NativePath(path);
-  DWORD attributes = GetFileAttributesA(target.c_str());
-  bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
-    return false;
-  }
-
-  // The new file carries the old one's marks. This is done by hand rather than with
-  // ReplaceFileA, whose emulation under Wine, where the tests run, drops the attributes and
-  // leaves a file of its own behind when the replace fails.
-  DWORD kept_attributes = exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                                 FILE_ATTRIBUTE_ARCHIVE |
-                                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)
-                                 : 0;
-  Text prefix = FolderPrefix(target);
-  Text name = target.substr(prefix.size());
-  Text temporary;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    temporary = prefix + TemporaryName(name, NumberToText(GetCurrentProcessId()) + "-" +
-                                                 NumberToText(attempt));
-    file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                       kept_attributes ? kept_attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
-  }
-  if (file == INVALID_HANDLE_VALUE) return false;
-
-  bool ok = WriteAll(file, content) && FlushFileBuffers(file);
-  ok = CloseHandle(file) && ok;
-  ok = ok && ReplaceWith(temporary, target);
-  if (!ok) DeleteFileA(temporary.c_str());
-  return ok;
+bool CopyMetadata(const Text& target, FileHandle temporary, const Text& temporary_path,
+                  std::string* err) {
+  WIN32_FILE_ATTRIBUTE_DATA old;
+  if (!GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &old))
+    return Fail(err, "cannot inspect " + target);
+  FILE_BASIC_INFO basic = {};
+  basic.CreationTime.LowPart = old.ftCreationTime.dwLowDateTime;
+  basic.CreationTime.HighPart = static_cast<LONG>(old.ftCreationTime.dwHighDateTime);
+  basic.FileAttributes = (old.dwFileAttributes & kKeptAttributes) ? old.dwFileAttributes &
+                                                                        kKeptAttributes
+                                                                  : FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
+    return Fail(err, "cannot give the new file the attributes of " + target);
+  return CopySecurity(target, temporary, temporary_path, err);
 }
 
-void RemoveStaleTemporaries(const Text& path) {
-  Text target = NativePath(path);
-  Text prefix = FolderPrefix(target);
-  Text name = target.substr(prefix.size());
+bool MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool replace,
+                   bool* existed, std::string* err) {
+  *existed = false;
+  if (RenameByHandle(Handle(temporary), target, replace)) return true;
+  if (!replace && (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
+    *existed = true;
+    return true;
+  }
+  return Fail(err, "cannot put the new file in place of " + target);
+}
+
+void DiscardTemporary(FileHandle* temporary, const Text& temporary_path) {
+  CloseFile(temporary);
+  DeleteFileA(temporary_path.c_str());
+}
+
+void SyncFolder(const Text&) {
+  // NTFS journals the rename itself.
+}
+
+std::vector<Text> ListFolder(const Text& folder) {
+  std::vector<Text> names;
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((prefix + TemporaryName(name, "*")).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    // The pattern also matches short 8.3 names, so the long name is checked once more.
-    if (IsTemporaryName(name, found.cFileName)) DeleteFileA((prefix + found.cFileName).c_str());
+    names.push_back(found.cFileName);
   } while (FindNextFileA(search, &found));
   FindClose(search);
+  return names;
 }
 
-bool FileExists(const Text& path) {
-  // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open, so it counts as absent.
-  HANDLE file = OpenForReading(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
+void RemoveUnlessHeld(const Text& path) {
+  // A live run's temporary is open shared with nobody, so this fails for it.
+  DeleteFileA(path.c_str());
 }
 
 Text CurrentFolder() {

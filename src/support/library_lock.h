@@ -1,21 +1,23 @@
 #pragma once
-// Serialises the runs of this tool on one library, across processes.
+// Serialises the runs of this tool on one library, across processes, users, sessions,
+// elevation and machines sharing a network folder.
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "text.h"
 
 // Held while a run reads, edits and writes back a library; released when destroyed, and by
-// the system when the process dies, so a crashed run leaves no stale lock. On Windows it
-// must be destroyed on the thread that took it.
+// the system when the process dies, so a crashed run leaves no stale lock.
 class LibraryLock {
  public:
   virtual ~LibraryLock() = default;
 };
 
-// Takes the exclusive lock for the library in simulator_folder, waiting at most timeout;
-// nullptr on time-out, or at once when no lock can be made for the folder. Holds
-// although the library file is replaced by rename. Leaves no file in the folder.
-std::unique_ptr<LibraryLock> LockLibrary(const Text& simulator_folder,
-                                         std::chrono::milliseconds timeout);
+// Takes the exclusive lock for the library at library_path, waiting at most wait for another
+// run to release it; nullptr with the reason in *err when it was not released in time. Holds
+// although the library file is replaced by rename. A library this run may not write gets a
+// lock that holds nothing: such a run cannot change it.
+std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
+                                         std::chrono::milliseconds wait, std::string* err);

@@ -1,38 +1,60 @@
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <thread>
 
+#include "file_lock_posix.h"
+#include "file_ops.h"
 #include "library_lock.h"
 
 namespace {
 
-// The lock sits on the simulator folder itself: the folder outlives every rename of the
-// library inside it, needs no lock file beside the user's files, and the kernel drops the
-// lock with the last descriptor, also when the process is killed.
-class FolderLock : public LibraryLock {
+// The lock sits on the library file itself, opened for writing: that is what a lock on a
+// network file system needs, every user who may change the library may open it so, and no
+// lock file is left beside the user's files.
+class FileLock : public LibraryLock {
  public:
-  explicit FolderLock(int fd) : fd_(fd) {}
-  ~FolderLock() override { close(fd_); }
+  explicit FileLock(int fd) : fd_(fd) {}
+  ~FileLock() override {
+    if (fd_ >= 0) close(fd_);
+  }
 
  private:
   int fd_;
 };
 
+bool SameFile(int fd, const Text& path) {
+  struct stat held, named;
+  return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
 }  // namespace
 
-std::unique_ptr<LibraryLock> LockLibrary(const Text& simulator_folder,
-                                         std::chrono::milliseconds timeout) {
-  int fd = open(simulator_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  auto give_up = std::chrono::steady_clock::now() + timeout;
+std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
+                                         std::chrono::milliseconds wait, std::string* err) {
+  const auto give_up = std::chrono::steady_clock::now() + wait;
   for (;;) {
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<FolderLock>(fd);
-    if ((errno != EWOULDBLOCK && errno != EINTR) ||
-        std::chrono::steady_clock::now() >= give_up) {
+    int fd = open(library_path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::make_unique<FileLock>(-1);
+    // A run that replaced the library released the lock on the file it replaced: the lock
+    // counts only while the name still leads to the locked file.
+    if (TryLockFile(fd)) {
+      if (SameFile(fd, library_path)) return std::make_unique<FileLock>(fd);
       close(fd);
+      continue;
+    }
+    int error = errno;
+    close(fd);
+    // A file system without locks (ENOLCK, ENOTSUP) cannot serialise runs; refusing every
+    // run there would help nobody.
+    if (error != EAGAIN && error != EACCES && error != EINTR && error != EWOULDBLOCK)
+      return std::make_unique<FileLock>(-1);
+    if (std::chrono::steady_clock::now() >= give_up) {
+      *err = "another run held " + library_path + " for longer than " +
+             std::to_string(wait.count()) + " ms";
       return nullptr;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

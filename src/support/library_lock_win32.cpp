@@ -1,60 +1,61 @@
 #include <windows.h>
 
-#include <cstdint>
-#include <cstdio>
-
+#include "file_ops.h"
 #include "library_lock.h"
 
 namespace {
 
-// A named mutex: nothing is written into the user's folder, and the system hands the mutex
-// on as abandoned when its holder dies.
-class MutexLock : public LibraryLock {
+// Beside the library, kept for good: a lock file is what serialises runs of every user,
+// session and elevation, and of several machines on a network folder, where a named kernel
+// object reaches none of them. Removing it after use would race with the next run.
+const char kLockSuffix[] = ".sceneryreg-lock";
+
+class RangeLock : public LibraryLock {
  public:
-  explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
-  ~MutexLock() override {
-    ReleaseMutex(mutex_);
-    CloseHandle(mutex_);
+  explicit RangeLock(HANDLE file) : file_(file) {}
+  ~RangeLock() override {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);  // releases the range too
   }
 
  private:
-  HANDLE mutex_;
+  HANDLE file_;
 };
 
-// One name per folder however it is spelled: full path, one kind of separator, one letter
-// case, no trailing separator. Hashed, since mutex names may not hold "\" and are limited
-// in length.
-Text MutexName(const Text& simulator_folder) {
-  DWORD size = GetFullPathNameA(simulator_folder.c_str(), 0, nullptr, nullptr);
-  Text full(size, '\0');
-  DWORD length = size ? GetFullPathNameA(simulator_folder.c_str(), size, full.data(), nullptr) : 0;
-  full.resize(length > 0 && length < size ? length : 0);
-  if (full.empty()) full = simulator_folder;
-  for (char& c : full) {
-    if (c == '/') c = '\\';
+HANDLE OpenLockFile(const Text& path) {
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  // A user who may only read the folder still takes part: a range lock needs read access.
+  if (file == INVALID_HANDLE_VALUE) {
+    file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  while (full.size() > 1 && full.back() == '\\') full.pop_back();
-  full = UpperText(full);
-
-  uint64_t hash = 14695981039346656037ull;  // FNV-1a
-  for (unsigned char c : full) hash = (hash ^ c) * 1099511628211ull;
-  char name[64];
-  snprintf(name, sizeof name, "Local\\sceneryreg-library-%016llx",
-           static_cast<unsigned long long>(hash));
-  return name;
+  return file;
 }
 
 }  // namespace
 
-std::unique_ptr<LibraryLock> LockLibrary(const Text& simulator_folder,
-                                         std::chrono::milliseconds timeout) {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, MutexName(simulator_folder).c_str());
-  if (mutex == nullptr) return nullptr;
-  DWORD result = WaitForSingleObject(mutex, static_cast<DWORD>(timeout.count()));
-  // An abandoned mutex is the lock of a run that died; it is ours now.
-  if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
-    return std::make_unique<MutexLock>(mutex);
+std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
+                                         std::chrono::milliseconds wait, std::string* err) {
+  HANDLE file = OpenLockFile(ResolvePath(library_path) + kLockSuffix);
+  // No lock file and no right to make one: this run cannot replace the library either.
+  if (file == INVALID_HANDLE_VALUE) return std::make_unique<RangeLock>(file);
+  const ULONGLONG give_up = GetTickCount64() + static_cast<ULONGLONG>(wait.count());
+  for (;;) {
+    OVERLAPPED at = {};
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+      return std::make_unique<RangeLock>(file);
+    DWORD error = GetLastError();
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+      CloseHandle(file);
+      return std::make_unique<RangeLock>(INVALID_HANDLE_VALUE);
+    }
+    if (GetTickCount64() >= give_up) {
+      CloseHandle(file);
+      *err = "another run held " + library_path + " for longer than " +
+             std::to_string(wait.count()) + " ms";
+      return nullptr;
+    }
+    Sleep(20);
   }
-  CloseHandle(mutex);
-  return nullptr;
 }

@@ -1,0 +1,8 @@
+#pragma once
+// The one kind of file lock the POSIX build takes, for the library and for temporaries.
+
+// Takes an exclusive lock on the open file fd without waiting; false when another open file
+// holds one. The lock belongs to this open file, not to the process, so closing another
+// descriptor of the same file does not drop it, and it goes when fd is closed or the
+// process dies. It works on network file systems when fd is open for writing.
+bool TryLockFile(int fd);

@@ -1,0 +1,77 @@
+#pragma once
+// The platform's file primitives under the whole-file services of files.h. Each does one
+// step and, when it fails, returns false with the system's reason in *err.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text.h"
+
+// An open file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
+struct FileHandle {
+  intptr_t value = -1;
+};
+
+// The system's text for the last failed call (errno / GetLastError), with its number.
+std::string SystemError();
+
+// The file a write to path really lands in: symbolic links followed on POSIX, "/" turned
+// into "\" on Windows.
+Text ResolvePath(const Text& path);
+
+// The folder part of path, with its separator ("" for a bare name).
+Text FolderOf(const Text& path);
+
+// Opens the file at path for reading, sharing it with a concurrent replace and waiting out
+// the moment of one; a folder does not open.
+bool OpenForReading(const Text& path, FileHandle* file, std::string* err);
+
+// The length of an open file (0 for a device that has none).
+bool MeasureFile(FileHandle file, int64_t* length, std::string* err);
+
+// Reads at most size bytes into data; *got is 0 at the end of the file.
+bool ReadSome(FileHandle file, char* data, size_t size, size_t* got, std::string* err);
+
+// Closes *file, when open.
+void CloseFile(FileHandle* file);
+
+// Whether a new file may take target's place: not when target is a folder or marked
+// read-only. *exists tells whether there is a file at target.
+bool CheckReplaceable(const Text& target, bool* exists, std::string* err);
+
+// Creates an empty temporary file beside target, named by TemporaryName, that stays held
+// until closed: RemoveUnlessHeld passes it over meanwhile. target_exists: its permissions
+// will be copied, so it starts private.
+bool CreateTemporary(const Text& target, bool target_exists, Text* temporary, FileHandle* file,
+                     std::string* err);
+
+// Writes all size bytes of data.
+bool WriteAll(FileHandle file, const char* data, size_t size, std::string* err);
+
+// Forces what was written to file onto the disk.
+bool FlushFile(FileHandle file, std::string* err);
+
+// Gives the open temporary what the user set on target: owner and group where permitted,
+// permission bits, ACLs and extended attributes (POSIX); security descriptor, creation time
+// and attributes (Windows).
+bool CopyMetadata(const Text& target, FileHandle temporary, const Text& temporary_path,
+                  std::string* err);
+
+// Renames the temporary to target, over an existing file when replace, and otherwise only
+// when target does not exist yet (false with *existed set when it did).
+bool MoveIntoPlace(FileHandle temporary, const Text& temporary_path, const Text& target,
+                   bool replace, bool* existed, std::string* err);
+
+// Closes and deletes a temporary that was not moved into place.
+void DiscardTemporary(FileHandle* temporary, const Text& temporary_path);
+
+// Makes a rename in target's folder survive a power cut, where the platform needs it.
+void SyncFolder(const Text& target);
+
+// The names of the entries of folder ("" for the working folder).
+std::vector<Text> ListFolder(const Text& folder);
+
+// Deletes the file at path unless a live run holds it as its temporary.
+void RemoveUnlessHeld(const Text& path);
