@@ -21,7 +21,7 @@ library() {
       print "Layer=" i; print "Active=TRUE"; print "Required=FALSE"; print ""
     } }' > "$2"
 }
-temporaries() { find "$1" -maxdepth 1 -name '*.sceneryreg-*' | wc -l; }
+temporaries() { find "$1" -maxdepth 1 -name '*.sceneryreg-*.tmp' | wc -l; }
 # scratch NAME: a case folder with sim/ and prod/, entered; sets sim and prod as the program sees them.
 scratch() { mkdir -p "$tmp/$1/sim" "$tmp/$1/prod"; cd "$tmp/$1"; sim=$(winpath "$PWD/sim") prod=$(winpath "$PWD/prod"); }
 
@@ -84,6 +84,44 @@ run "$sim" ADD "$prod" "Read Only"
 holds "read-only library is not replaced" cmp -s sim/scenery.cfg old.cfg
 holds "read-only library: the save failure is reported" eval '[[ "$out" == *"$SAVE_FAILED"* ]]'
 holds "read-only library keeps its mode" [ "$(stat -c %a sim/scenery.cfg)" = 444 ]
+
+# --- libraries too large to address ----------------------------------------------------------
+TOO_LARGE="Sorry, but your 'Scenery.cfg' file is too large for this program (over 1 GiB), your scenery library has not been changed"
+scratch large
+# 4 GiB, sparse, with the product's section at the start: a cut there must not lose the rest.
+printf '[Area.001]\r\nlocal=%s\r\nLayer=1\r\n\r\n[Area.002]\r\n' "$prod" > sim/scenery.cfg
+truncate -s 4G sim/scenery.cfg
+run "$sim" REMOVE "$prod" "Large"
+holds "4 GiB library: refused with its message, exit 0" eval '[ "$rc" = 0 ] && [[ "$out" == *"$TOO_LARGE"* ]]'
+holds "4 GiB library: untouched, no backup" \
+  eval '[ "$(stat -c %s sim/scenery.cfg)" = 4294967296 ] && [ ! -e prod/scenery_beforeinstall.cfg ]'
+rm -f sim/scenery.cfg
+if [ -z "$emu" ]; then
+  ln -s /dev/zero sim/scenery.cfg
+  run "$sim" ADD "$prod" "Endless"
+  holds "endless library: refused with its message, exit 0" eval '[ "$rc" = 0 ] && [[ "$out" == *"$TOO_LARGE"* ]]'
+  rm -f sim/scenery.cfg
+fi
+
+# --- what the user set on the library survives its replacement (as root, natively) -----------
+if [ -z "$emu" ] && [ "$(id -u)" = 0 ]; then
+  scratch metadata
+  library 12 sim/scenery.cfg
+  chown 65534:65534 sim/scenery.cfg
+  chmod 640 sim/scenery.cfg
+  if setfacl -m u:65534:rw,g:0:r sim/scenery.cfg 2>/dev/null &&
+     setfattr -n user.origin -v installer sim/scenery.cfg 2>/dev/null; then
+    acl_before=$(getfacl -c sim/scenery.cfg 2>/dev/null) stat_before=$(stat -c '%u:%g %a' sim/scenery.cfg)
+    run "$sim" ADD "$prod" "Kept"
+    check "metadata: the run added its section" "$(grep -c 'Title=Kept' sim/scenery.cfg | grep -qx 1; echo $?)"
+    holds "metadata: owner, group and mode are kept" [ "$(stat -c '%u:%g %a' sim/scenery.cfg)" = "$stat_before" ]
+    holds "metadata: the ACL is kept" [ "$(getfacl -c sim/scenery.cfg 2>/dev/null)" = "$acl_before" ]
+    holds "metadata: extended attributes are kept" \
+      [ "$(getfattr --only-values -n user.origin sim/scenery.cfg 2>/dev/null)" = installer ]
+  else
+    echo "SKIP: metadata (no ACL or extended attribute support here)"
+  fi
+fi
 
 # --- odd input ---------------------------------------------------------------------------------
 scratch odd

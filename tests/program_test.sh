@@ -112,7 +112,7 @@ holds "relative run changed the library beside the program" \
 
 if [ -z "$emu" ]; then
   fresh bare_name
-  mkdir -p bin
+  mkdir -p bin "$(basename "$prog")"  # a folder that bears the program's name
   cp "$prog" bin/
   PATH="$case_dir/bin:$PATH" runas "$(basename "$prog")" sim ADD "product dir" Bare
   report 13 13 Bare "product dir" yes
@@ -128,6 +128,22 @@ if [ -n "$emu" ]; then
 else
   report 13 13 'Alpha*.cfgx' "$product" yes
   expect_run "no wildcard expansion on POSIX" "$PL$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
+fi
+
+# --- arguments the Windows code page cannot hold are refused, not turned into look-alikes ----
+if [ -n "$emu" ]; then
+  fresh code_page
+  mkdir -p "Łódź"
+  cp "$sample" "Łódź/scenery.cfg"
+  lodz=$(winpath "$case_dir/Łódź")
+  expect_run "product folder outside the code page" "$PL$DETAILS" "$sim" ADD "$lodz" Lodz
+  expect_run "title outside the code page" "$PL$DETAILS" "$sim" ADD "$product" "日本の風景"
+  expect_run "simulator folder outside the code page" "$PL$NOLIB" "$lodz" ADD "$product" Lodz
+  expect_run "action outside the code page" "$PL$SYNTAX" "$sim" ＡＤＤ "$product" Lodz
+  holds "refused arguments change nothing" \
+    eval 'cmp -s sim/scenery.cfg "$sample" && cmp -s Łódź/scenery.cfg "$sample" && [ ! -e "$backup" ]'
+  report 13 13 $'Caf\xe9' "$product" yes
+  expect_run "a title in the code page is written in its bytes" "$PL$REPORT" "$sim" ADD "$product" Café
 fi
 
 # --- help ---------------------------------------------------------------------------------------

@@ -9,6 +9,8 @@ passed=0 failed=0
 CRLF=$'\r\n'
 SAVE_FAILED="Sorry, but this program could not save your 'Scenery.cfg' file, your scenery library has not been changed"
 
+# Wine reads the arguments through the locale: UTF-8 in, whatever the caller's settings.
+[ -n "$emu" ] && export LC_ALL=C.UTF-8
 # Paths as the program sees them: Wine maps the Unix root to drive Z:.
 if [ -n "$emu" ]; then SEP='\'; winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 else SEP='/'; winpath() { printf '%s' "$1"; }; fi

@@ -159,4 +159,18 @@ if opened "ADD" "$sim" ADD "$product" "Window Test"; then
   ended "ADD: the close request ends the program with code 0"
 fi
 holds "ADD: the library holds the product" grep -q "Title=Window Test" "$tmp/sim/scenery.cfg"
+
+# 4. Started hidden, as installers do: a window or console wait would never be answered, so
+# the run must end by itself, its report on standard output.
+if [ -n "${HIDDEN_START:-}" ]; then
+  cp "$here/../examples/scenery.cfg" "$tmp/sim/scenery.cfg"
+  timeout 60 $emu "$HIDDEN_START" 20 "$prog" "$sim" ADD "$product" "Hidden Run" </dev/null >"$tmp/out" 2>&1
+  rc=$?
+  holds "hidden start: ends by itself with code 0, report on standard output" \
+    eval '[ "$rc" = 0 ] && grep -q "Title=Hidden Run" "$tmp/out"'
+  timeout 60 $emu "$HIDDEN_START" 20 --new-console "$prog" "$sim" ADD "$(winpath "$tmp/other")" "Hidden Run" </dev/null >/dev/null 2>&1
+  check "hidden start on a console of its own: a caution does not wait" "$?"
+  holds "hidden starts: the library holds the product once" \
+    [ "$(grep -c "Title=Hidden Run" "$tmp/sim/scenery.cfg")" = 1 ]
+fi
 finish window
