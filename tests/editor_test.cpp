@@ -239,7 +239,7 @@ class EditorFiles : public testing::Test {
     };
   }
   Text Run(const Text& action, const Text& folder, const Text& title) {
-    return EditSceneryLibrary(ProductDetails{sim, action, folder, title}, term);
+    return EditSceneryLibrary(ProductDetails{sim, action, folder, title}, term).result_text;
   }
 
   ScratchFolder scratch;

@@ -46,13 +46,13 @@ class HeldMessages : public Terminal {
 
 }  // namespace
 
-Text EditSceneryLibrary(const ProductDetails& details, Terminal& console) {
+EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console) {
   HeldMessages held;
-  Text result;
+  EditResult result{Text(), Outcome::LibraryNotSaved};  // stays so when the read fails
   {
     std::unique_ptr<LibraryLock> lock = LockLibrary(details.simulator_folder, kLockWait);
     if (!lock)
-      return kSaveFailureText;
+      return {kSaveFailureText, Outcome::LibraryNotSaved};
 
     const Text library_path = LibraryPath(details.simulator_folder);
     const Text backup_path = BackupPath(details.product_folder);
@@ -68,8 +68,8 @@ Text EditSceneryLibrary(const ProductDetails& details, Terminal& console) {
       // An unchanged text is not written: the same bytes again could only undo what another
       // program wrote since the read.
       result = edit.changed && !WriteWholeFile(library_path, edit.library_text)
-                   ? Text(kSaveFailureText)
-                   : edit.result_text;
+                   ? EditResult{kSaveFailureText, Outcome::LibraryNotSaved}
+                   : EditResult{edit.result_text, edit.outcome};
       if (!edit.caution_text.empty())
         ShowMessage(held, edit.caution_text);
     }
