@@ -159,4 +159,11 @@ if opened "ADD" "$sim" ADD "$product" "Window Test"; then
   ended "ADD: the close request ends the program with code 0"
 fi
 holds "ADD: the library holds the product" grep -q "Title=Window Test" "$tmp/sim/scenery.cfg"
+
+# 4. Unattended, with a display at hand: the report goes to standard output instead of a window
+# that would wait, and the run ends by itself with its exit code.
+timeout 60 $emu "$prog" --unattended "$sim" BAD "$product" "Window Test" </dev/null >"$tmp/out"
+rc=$?
+check "unattended: no window, the report on standard output, exit 16" \
+  "$([ "$rc" = 16 ] && grep -q "syntex error" "$tmp/out"; echo $?)" "exit $rc"
 finish window
