@@ -78,6 +78,7 @@ timeout 30 script -qec "$emu '$prog' $U '$sim' ADD '$product' Other" /dev/null <
 check "a caution on a terminal does not wait" "$([ $? = 11 ]; echo $?)"
 
 timeout 60 $emu "$prog" --version </dev/null >out
+check "--version exits 0" $?
 version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")
 holds "--version prints the version" cmp -s out <(printf 'sceneryreg %s\r\n' "$version")
 timeout 60 $emu "$prog" --help </dev/null >out
