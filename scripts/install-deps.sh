@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev pkg-config
   g++-mingw-w64-x86-64-posix
   wine wine64
+  nsis
   xvfb xdotool x11-utils x11-apps python3
   time
 )

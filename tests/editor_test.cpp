@@ -241,7 +241,8 @@ class EditorFiles : public testing::Test {
   }
   Text Run(const Text& action, const Text& folder, const Text& title) {
     err.clear();
-    return EditSceneryLibrary(ProductDetails{sim, action, folder, title}, term, settings, &err);
+    return EditSceneryLibrary(ProductDetails{sim, action, folder, title}, term, settings, &err)
+        .result_text;
   }
 
   ScratchFolder scratch;

@@ -173,4 +173,11 @@ if [ -n "${HIDDEN_START:-}" ]; then
   holds "hidden starts: the library holds the product once" \
     [ "$(grep -c "Title=Hidden Run" "$tmp/sim/scenery.cfg")" = 1 ]
 fi
+
+# 5. Unattended, with a display at hand: the report goes to standard output instead of a window
+# that would wait, and the run ends by itself with its exit code.
+timeout 60 $emu "$prog" --unattended "$sim" BAD "$product" "Window Test" </dev/null >"$tmp/out"
+rc=$?
+check "unattended: no window, the report on standard output, exit 16" \
+  "$([ "$rc" = 16 ] && grep -q "syntex error" "$tmp/out"; echo $?)" "exit $rc"
 finish window

@@ -54,8 +54,8 @@ bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t 
 }
 
 // The part of a run that holds the lock.
-Text EditLocked(const ProductDetails& details, Terminal& held, const EditSettings& settings,
-                std::string* err) {
+EditResult EditLocked(const ProductDetails& details, Terminal& held,
+                      const EditSettings& settings, std::string* err) {
   const Text library_path = LibraryPath(details.simulator_folder);
   const Text backup_path = BackupPath(details.product_folder);
   RemoveStaleTemporaries(library_path);
@@ -66,12 +66,12 @@ Text EditLocked(const ProductDetails& details, Terminal& held, const EditSetting
   Text library;
   ReadFailure read =
       ReadWholeFile(library_path, false, held, settings.size_limit, &library, err);
-  if (read == kTooLarge) return kTooLargeText;
-  if (read != kReadDone) return Text();
+  if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
+  if (read != kReadDone) return {Text(), Outcome::LibraryNotSaved};
   if (AddMayPassLimit(details, library.size(), settings.size_limit)) {
     *err = "adding to " + library_path + " would take it past " +
            std::to_string(settings.size_limit) + " bytes";
-    return kTooLargeText;
+    return {kTooLargeText, Outcome::LibraryNotSaved};
   }
 
   // A backup that cannot be written is not named in the report, and stops nothing.
@@ -84,20 +84,20 @@ Text EditLocked(const ProductDetails& details, Terminal& held, const EditSetting
   // An unchanged text is not written: the same bytes again could only undo what another
   // program wrote since the read.
   if (edit.changed && !WriteWholeFile(library_path, edit.library_text, err))
-    return kSaveFailureText;
-  return edit.result_text;
+    return {kSaveFailureText, Outcome::LibraryNotSaved};
+  return {edit.result_text, edit.outcome};
 }
 
 }  // namespace
 
-Text EditSceneryLibrary(const ProductDetails& details, Terminal& console,
-                        const EditSettings& settings, std::string* err) {
+EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console,
+                              const EditSettings& settings, std::string* err) {
   HeldMessages held;
-  Text result;
+  EditResult result;
   {
     std::unique_ptr<LibraryLock> lock =
         LockLibrary(LibraryPath(details.simulator_folder), settings.lock_wait, err);
-    if (!lock) return kSaveFailureText;
+    if (!lock) return {kSaveFailureText, Outcome::LibraryNotSaved};
     result = EditLocked(details, held, settings, err);
   }
   held.ShowOn(console);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "outcome.h"
 #include "product_details.h"
 #include "terminal.h"
 #include "text.h"
@@ -25,8 +26,14 @@ struct EditSettings {
   size_t size_limit = kLibrarySizeLimit;
 };
 
+// What one edit hands back to the entry sequence.
+struct EditResult {
+  Text result_text;                  // the ResultText: the ADD report, a failure text, or empty
+  Outcome outcome = Outcome::Done;   // what the edit amounted to
+};
+
 // Loads the library, keeps the one-time backup, checks, adds or removes the product's area and
-// writes the library back. Cautions and read failures are shown on console. Returns the
-// ResultText: the ADD report, a failure text, or empty; the reason of a failure is in *err.
-Text EditSceneryLibrary(const ProductDetails& details, Terminal& console,
-                        const EditSettings& settings, std::string* err);
+// writes the library back. Cautions and read failures are shown on console; the reason of a
+// failure is in *err.
+EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console,
+                              const EditSettings& settings, std::string* err);

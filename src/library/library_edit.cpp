@@ -45,13 +45,13 @@ static void ScanLibrary(const Text& library, const ProductDetails& details, Libr
   const Text upper = UpperText(library);
   const bool adding = IsAction(details.action, "ADD");
 
-  const bool title_found = FindTitleEntry(upper, details.product_title) > 0;
+  edit.title_found = FindTitleEntry(upper, details.product_title) > 0;
   edit.folder_pos = FindFolderEntry(upper, details.product_folder);
   if (edit.folder_pos > 0) {
     edit.conflict_state = ConflictState::FolderListed;
-    if (!title_found && adding)
+    if (!edit.title_found && adding)
       edit.caution_text = FolderCaution(details.product_folder);
-  } else if (title_found) {
+  } else if (edit.title_found) {
     edit.conflict_state = ConflictState::TitleTaken;
     if (adding)
       edit.caution_text = TitleCaution(details.product_title);
@@ -84,6 +84,23 @@ static void ScanLibrary(const Text& library, const ProductDetails& details, Libr
     edit.layer_number = std::max(edit.layer_number, NumberAfter(library, h, "="));
 }
 
+// Where the product stands in the library decides first; whether the library could be edited
+// at all only when the product's own entries did not.
+static Outcome EditOutcome(const LibraryEdit& edit, const ProductDetails& details) {
+  if (edit.changed)
+    return Outcome::Done;
+  if (IsAction(details.action, "ADD")) {
+    if (edit.conflict_state == ConflictState::TitleTaken)
+      return Outcome::TitleTaken;
+    if (edit.conflict_state == ConflictState::FolderListed)
+      return edit.title_found ? Outcome::AlreadyRegistered : Outcome::FolderTaken;
+    return Outcome::NotEditable;
+  }
+  if (IsAction(details.action, "REMOVE"))
+    return edit.folder_pos == 0 ? Outcome::NothingToRemove : Outcome::NotEditable;
+  return Outcome::BadArguments;
+}
+
 LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bool backup_made) {
   LibraryEdit edit;
   ScanLibrary(library_text, details, edit);
@@ -106,6 +123,7 @@ LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bo
     RemoveAreaSection(library_text, edit.section_start, edit.section_end);
     edit.changed = true;
   }
+  edit.outcome = EditOutcome(edit, details);
   edit.library_text = std::move(library_text);
   return edit;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "outcome.h"
 #include "product_details.h"
 #include "text.h"
 
@@ -17,12 +18,14 @@ struct LibraryEdit {
   Text result_text;             // the ADD report, or empty
   Text caution_text;            // the caution an ADD must show, or empty
   ConflictState conflict_state = ConflictState::None;
+  bool title_found = false;     // a title entry holds the product's title
   int folder_pos = 0;           // the product's folder entry
   int section_start = 0;        // "[" of the area header before it (0: none or too long)
   int section_end = 0;          // "[" of the next area header, or the text's length
   int32_t area_number = 0;      // highest area number plus one
   int32_t layer_number = 0;     // highest layer number plus one
   bool skipped = false;         // no numbered area or no layer: nothing may be edited
+  Outcome outcome = Outcome::Done;  // what the edit amounts to for the caller
 };
 
 // Runs the checks, the scans and the ADD or REMOVE edit of details over library_text (as

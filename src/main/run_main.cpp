@@ -6,11 +6,14 @@
 #include "editor.h"
 #include "files.h"
 #include "result_window.h"
+#include "version.h"
 
 namespace {
 
 const char kUsage[] =
-    "Usage: sceneryreg SIMULATOR_FOLDER ADD|REMOVE PRODUCT_FOLDER \"PRODUCT TITLE\"\r\n"
+    "Usage: sceneryreg [--unattended] SIMULATOR_FOLDER ADD|REMOVE PRODUCT_FOLDER\r\n"
+    "                  \"PRODUCT TITLE\"\r\n"
+    "       sceneryreg --help | --version\r\n"
     "\r\n"
     "Registers a scenery product in the simulator's scenery library, or takes it out.\r\n"
     "  ADD     appends an [Area.NNN] section for the product to SIMULATOR_FOLDER's\r\n"
@@ -21,7 +24,48 @@ const char kUsage[] =
     "Files: SIMULATOR_FOLDER's scenery.cfg is read and rewritten; the first run for a\r\n"
     "product keeps a copy of the library as it was in\r\n"
     "PRODUCT_FOLDER's scenery_beforeinstall.cfg. Relative folders are taken from the\r\n"
-    "folder that holds this program. The exit code is always 0.\r\n";
+    "folder that holds this program.\r\n"
+    "\r\n"
+    "Without --unattended, messages wait for a key, the report waits in a window and\r\n"
+    "the exit code is always 0. With --unattended, for installers, nothing waits, no\r\n"
+    "window opens, every message goes to standard output, and the exit code says what\r\n"
+    "happened:\r\n";
+
+// The exit codes of --unattended, as the usage lists them.
+const struct {
+  Outcome outcome;
+  const char* meaning;
+} kExitCodes[] = {
+    {Outcome::Done, "done: the product was added, or removed"},
+    {Outcome::AlreadyRegistered, "not added: its title and folder are already registered"},
+    {Outcome::FolderTaken, "not added: its folder is registered under another title"},
+    {Outcome::TitleTaken, "not added: its title is registered with another folder"},
+    {Outcome::NothingToRemove, "not removed: its folder is not in the library"},
+    {Outcome::NotEditable, "nothing changed: no numbered area or layer, or no section to cut"},
+    {Outcome::LibraryNotFound, "no scenery.cfg in SIMULATOR_FOLDER"},
+    {Outcome::BadArguments, "wrong action, or product details empty or holding a line break"},
+    {Outcome::LibraryNotSaved, "the library could not be read, saved or locked; not changed"},
+};
+
+Text Usage() {
+  Text usage = kUsage;
+  for (const auto& code : kExitCodes) {
+    const Text number = NumberToText(static_cast<int>(code.outcome));
+    usage += Text(4 - number.size(), ' ') + number + "  " + code.meaning + "\r\n";
+  }
+  return usage;
+}
+
+// Prints on the console and never waits for a key: nobody is there to press one.
+class UnattendedConsole : public Terminal {
+ public:
+  explicit UnattendedConsole(Terminal& console) : console_(console) {}
+  void Print(const Text& text) override { console_.Print(text); }
+  int WaitForKey() override { return 0; }
+
+ private:
+  Terminal& console_;
+};
 
 // Argument n, and whether it stands as the caller typed it.
 bool IsExact(const CommandLine& command_line, size_t n) {
@@ -42,6 +86,10 @@ bool AsksForHelp(const std::vector<Text>& args) {
   return args[1] == "--help" || args[1] == "-h" || args[1] == "/?";
 }
 
+bool AsksForVersion(const std::vector<Text>& args) {
+  return args.size() == 2 && args[1] == "--version";
+}
+
 // A line break inside a value would be written into the library as lines of its own.
 bool HoldsLineBreak(const Text& value) {
   return value.find_first_of("\r\n") != Text::npos;
@@ -57,9 +105,18 @@ int RunMain(const CommandLine& command_line) {
   const std::vector<Text>& args = command_line.args;
   Terminal& console = ConsoleTerminal();
   if (AsksForHelp(args)) {
-    console.Print(kUsage);
+    console.Print(Usage());
     return 0;
   }
+  if (AsksForVersion(args)) {
+    console.Print("sceneryreg " SCENERYREG_VERSION_TEXT "\r\n");
+    return 0;
+  }
+  // Only the exact word switches the mode; anything else is the simulator folder, as always.
+  const bool unattended = args.size() > 1 && args[1] == "--unattended";
+  const int first = unattended ? 2 : 1;
+  UnattendedConsole unattended_console(console);
+  Terminal& messages = unattended ? unattended_console : console;
 
   const Text separator = kPathSeparator;
   console.Print("current Path is:" + CurrentFolder() + separator + "\r\n");
@@ -71,34 +128,46 @@ int RunMain(const CommandLine& command_line) {
   const Text program_folder = ParentPath(program, separator, 1);
   if (program_folder != program) ChangeFolder(program_folder + separator);
 
-  ProductDetails details{CommandArgument(args, 1), CommandArgument(args, 2),
-                         CommandArgument(args, 3), CommandArgument(args, 4)};
+  ProductDetails details{CommandArgument(args, first), CommandArgument(args, first + 1),
+                         CommandArgument(args, first + 2), CommandArgument(args, first + 3)};
   bool failed = false;
   Text result;
+  Outcome outcome = Outcome::Done;
 
   const Text action = UpperText(details.action);
-  if ((action != "ADD" && action != "REMOVE") || !IsExact(command_line, 2)) {
+  if ((action != "ADD" && action != "REMOVE") || !IsExact(command_line, first + 1)) {
     failed = true;
     result = "Sorry, but this program failed, there a syntex error";
+    outcome = Outcome::BadArguments;
   }
-  if (!IsExact(command_line, 1) ||
+  if (!IsExact(command_line, first) ||
       !FileExists(details.simulator_folder + separator + "scenery.cfg")) {
     failed = true;
-    ShowMessage(console,
+    ShowMessage(messages,
                 "Sorry, but I Can't find your 'Scenery.cfg' file, please add this to your "
                 "scenery library manually");
+    // Wrong arguments are the caller's mistake whatever the folder holds: they keep the code.
+    if (outcome == Outcome::Done)
+      outcome = Outcome::LibraryNotFound;
   }
   if (!IsUsable(details.product_folder) || !IsUsable(details.product_title) ||
-      !IsExact(command_line, 3) || !IsExact(command_line, 4)) {
+      !IsExact(command_line, first + 2) || !IsExact(command_line, first + 3)) {
     failed = true;
     result = "Sorry, but this program failed to find your product details";
+    outcome = Outcome::BadArguments;
   }
 
   std::string err;
-  if (!failed) result = EditSceneryLibrary(details, console, EditSettings(), &err);
+  if (!failed) {
+    EditResult edit = EditSceneryLibrary(details, messages, EditSettings(), &err);
+    result = edit.result_text;
+    outcome = edit.outcome;
+  }
   ReportError(err);
 
-  if (!result.empty()) {
+  if (!result.empty() && unattended) {
+    ShowMessage(messages, result);
+  } else if (!result.empty()) {
     // A run started hidden has nobody to answer a window: its report goes to standard output.
     std::unique_ptr<Terminal> window;
     if (!StartedHidden()) {
@@ -114,5 +183,5 @@ int RunMain(const CommandLine& command_line) {
       console.Print("\r\n");
     }
   }
-  return 0;
+  return unattended ? static_cast<int>(outcome) : 0;
 }

@@ -1,0 +1,132 @@
+; Installer of a demo scenery product that registers the product in the simulator's scenery
+; library with sceneryreg, and whose uninstaller takes it out again. sceneryreg runs with
+; --unattended: nothing waits for a key, and its exit code tells the installer what happened.
+;
+; Build, after the windows preset has built sceneryreg.exe:
+;   makensis demo_installer.nsi
+;   makensis -DSCENERYREG_EXE=<sceneryreg.exe> -DOUTFILE=<setup.exe> demo_installer.nsi
+; Silent install, and silent uninstall (which waits for its work only when given _?=):
+;   setup.exe /S /SIM=<simulator folder> /D=<product folder>
+;   <product folder>\uninstall.exe /S _?=<product folder>
+; Both end with sceneryreg's exit code, so that a deployment tool sees what happened.
+
+; sceneryreg.exe is a 64-bit program; its installer is one too.
+Target amd64-unicode
+!include FileFunc.nsh
+!include LogicLib.nsh
+
+!ifndef SCENERYREG_EXE
+  !define SCENERYREG_EXE "..\..\build\windows\src\main\sceneryreg.exe"
+!endif
+!ifndef OUTFILE
+  !define OUTFILE "demo_harbour_setup.exe"
+!endif
+!define PRODUCT "Demo Harbour Scenery"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+RequestExecutionLevel admin
+ShowInstDetails show
+ShowUninstDetails show
+
+Var SimFolder  ; the simulator folder, the one that holds scenery.cfg
+Var Code       ; sceneryreg's exit code
+
+Page directory
+PageEx directory
+  DirText "Choose the simulator folder, the one that holds scenery.cfg." "Simulator folder"
+  DirVar $SimFolder
+PageExEnd
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Function .onInit
+  ${GetParameters} $0
+  ${GetOptions} $0 "/SIM=" $SimFolder
+FunctionEnd
+
+; Runs sceneryreg on the product in $INSTDIR with ACTION (ADD or REMOVE) and leaves its exit
+; code in $Code; 2, the code of an aborted installer, when it could not be started at all.
+!macro RunSceneryreg ACTION
+  ; On a Windows command line a "\" just before the closing quote would escape the quote.
+  StrCpy $0 $SimFolder 1 -1
+  ${If} $0 == "\"
+    StrCpy $SimFolder $SimFolder -1
+  ${EndIf}
+  ClearErrors
+  ExecWait '"$INSTDIR\sceneryreg.exe" --unattended "$SimFolder" ${ACTION} "$INSTDIR" "${PRODUCT}"' $Code
+  ${If} ${Errors}
+    StrCpy $Code 2
+  ${EndIf}
+!macroend
+
+Section "Install"
+  SetOutPath "$INSTDIR"
+  File "/oname=sceneryreg.exe" "${SCENERYREG_EXE}"
+  File "demo_product\readme.txt"
+  WriteINIStr "$INSTDIR\install.ini" "sceneryreg" "SimulatorFolder" "$SimFolder"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  !insertmacro RunSceneryreg ADD
+  ${Switch} $Code
+    ${Case} 0
+      DetailPrint "${PRODUCT} is now in the simulator's scenery library."
+      ${Break}
+    ${Case} 10
+      DetailPrint "${PRODUCT} was in the simulator's scenery library already."
+      ${Break}
+    ${Case} 11
+      MessageBox MB_OK|MB_ICONEXCLAMATION "Another scenery in the library uses $INSTDIR under another title. The library was not changed." /SD IDOK
+      ${Break}
+    ${Case} 12
+      MessageBox MB_OK|MB_ICONEXCLAMATION "Another scenery in the library is called ${PRODUCT}. The library was not changed." /SD IDOK
+      ${Break}
+    ${Case} 14
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The scenery library has no numbered area or layer to add to. Please add ${PRODUCT} with the simulator's own scenery library." /SD IDOK
+      ${Break}
+    ${Case} 15
+      MessageBox MB_OK|MB_ICONEXCLAMATION "There is no scenery.cfg in $SimFolder. Please add ${PRODUCT} with the simulator's own scenery library." /SD IDOK
+      ${Break}
+    ${Case} 17
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The scenery library could not be read or saved, or another program held it. It was not changed; run this installer again later." /SD IDOK
+      ${Break}
+    ${Default}
+      MessageBox MB_OK|MB_ICONSTOP "sceneryreg failed with code $Code. The scenery library was not changed." /SD IDOK
+  ${EndSwitch}
+  SetErrorLevel $Code
+SectionEnd
+
+Section "Uninstall"
+  ReadINIStr $SimFolder "$INSTDIR\install.ini" "sceneryreg" "SimulatorFolder"
+  !insertmacro RunSceneryreg REMOVE
+  ${Switch} $Code
+    ${Case} 0
+      DetailPrint "${PRODUCT} is out of the simulator's scenery library."
+      ${Break}
+    ${Case} 13
+      DetailPrint "${PRODUCT} was not in the simulator's scenery library."
+      ${Break}
+    ${Case} 14
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The area of ${PRODUCT} could not be cut out of the scenery library. Please remove it with the simulator's own scenery library." /SD IDOK
+      ${Break}
+    ${Case} 15
+      MessageBox MB_OK|MB_ICONEXCLAMATION "There is no scenery.cfg in $SimFolder any more; nothing to take out." /SD IDOK
+      ${Break}
+    ${Case} 17
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The scenery library could not be read or saved, or another program held it. Please remove ${PRODUCT} with the simulator's own scenery library." /SD IDOK
+      ${Break}
+    ${Default}
+      MessageBox MB_OK|MB_ICONSTOP "sceneryreg failed with code $Code. Please remove ${PRODUCT} with the simulator's own scenery library." /SD IDOK
+  ${EndSwitch}
+
+  Delete "$INSTDIR\sceneryreg.exe"
+  Delete "$INSTDIR\readme.txt"
+  Delete "$INSTDIR\install.ini"
+  Delete "$INSTDIR\uninstall.exe"
+  ; The folder stays while it holds scenery_beforeinstall.cfg, the library as it was before the
+  ; first install: the user's to keep or delete.
+  RMDir "$INSTDIR"
+  SetErrorLevel $Code
+SectionEnd
