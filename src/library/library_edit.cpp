@@ -39,14 +39,13 @@ static Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bo
   return report + "\r\n\r\nPRESS ANY KEY";
 }
 
-// The conflict checks and both scans, over one upper-cased copy of the library that is gone
-// again before the text is appended to or cut, so the edit never holds three copies at once.
+// The conflict checks and both scans, over the library as read: the searches ignore case
+// themselves, so the edit holds one copy of the library and no more.
 static void ScanLibrary(const Text& library, const ProductDetails& details, LibraryEdit& edit) {
-  const Text upper = UpperText(library);
   const bool adding = IsAction(details.action, "ADD");
 
-  const bool title_found = FindTitleEntry(upper, details.product_title) > 0;
-  edit.folder_pos = FindFolderEntry(upper, details.product_folder);
+  const bool title_found = FindTitleEntry(library, details.product_title) > 0;
+  edit.folder_pos = FindFolderEntry(library, details.product_folder);
   if (edit.folder_pos > 0) {
     edit.conflict_state = ConflictState::FolderListed;
     if (!title_found && adding)
@@ -59,8 +58,8 @@ static void ScanLibrary(const Text& library, const ProductDetails& details, Libr
 
   // Every search resumes just past the last hit, so each scan reads the text once.
   int prev_area_pos = 0;
-  for (int h = FindText(1, upper, kAreaHeaderPattern); h > 0;
-       h = FindText(h + 2, upper, kAreaHeaderPattern)) {
+  for (int h = FindTextNoCase(1, library, kAreaHeaderPattern); h > 0;
+       h = FindTextNoCase(h + 2, library, kAreaHeaderPattern)) {
     if (edit.folder_pos > 0 && h > edit.folder_pos && edit.section_end == 0) {
       edit.section_end = h;
       edit.section_start = prev_area_pos;
@@ -79,8 +78,8 @@ static void ScanLibrary(const Text& library, const ProductDetails& details, Libr
     edit.section_end = 0;
   }
 
-  for (int h = FindText(1, upper, kLayerEntryPattern); h > 0;
-       h = FindText(h + 2, upper, kLayerEntryPattern))
+  for (int h = FindTextNoCase(1, library, kLayerEntryPattern); h > 0;
+       h = FindTextNoCase(h + 2, library, kLayerEntryPattern))
     edit.layer_number = std::max(edit.layer_number, NumberAfter(library, h, "="));
 }
 

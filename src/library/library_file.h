@@ -6,7 +6,7 @@
 
 #include "text.h"
 
-// Upper-cased search patterns; the library is searched through its upper-cased copy.
+// Search patterns, upper-cased; the library is searched for them without regard to case.
 extern const char kAreaHeaderPattern[];   // "[AREA."
 extern const char kLayerEntryPattern[];   // "LAYER="
 extern const char kTitleEntryPattern[];   // "TITLE="
@@ -30,10 +30,10 @@ Text FormatAreaNumber(int32_t n);
 Text AreaSectionText(int32_t area_number, int32_t layer_number, const Text& title,
                      const Text& folder);
 
-// First position in upper_library (an upper-cased library) of "Title=" and title, both
-// upper-cased, standing as a whole value: followed only by blanks or tabs up to CR, LF or the
-// end of the text. 0 when there is none.
-int FindTitleEntry(const Text& upper_library, const Text& title);
+// First position in library of "Title=" and title, letters matched without case, standing as
+// a whole value: followed only by blanks or tabs up to CR, LF or the end of the text. 0 when
+// there is none.
+int FindTitleEntry(const Text& library, const Text& title);
 
 // As FindTitleEntry for "Local=" and folder, where the value may also end in one "\" or "/".
-int FindFolderEntry(const Text& upper_library, const Text& folder);
+int FindFolderEntry(const Text& library, const Text& folder);

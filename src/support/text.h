@@ -24,6 +24,12 @@ int FindText(int start, const Text& t, const Text& pattern);
 int FindTextWhere(int start, const Text& t, const Text& pattern,
                   const std::function<bool(int)>& accept);
 
+// Like FindTextWhere, but letters match without regard to case (a to z as A to Z, every other
+// byte only itself): the result of searching UpperText(t) for UpperText(pattern), without the
+// copy of t. An empty accept takes every occurrence.
+int FindTextNoCase(int start, const Text& t, const Text& pattern,
+                   const std::function<bool(int)>& accept = nullptr);
+
 // t with the letters a to z turned into A to Z; every other byte and the length unchanged.
 Text UpperText(const Text& t);
 
