@@ -9,8 +9,10 @@
 // A string of bytes with an explicit length; no character set is assumed.
 using Text = std::string;
 
-// Number of bytes of t.
-int TextLength(const Text& t);
+// Number of bytes of t. Inline, like ByteAt: the scans call both for every byte they look at.
+inline int TextLength(const Text& t) {
+  return static_cast<int>(t.size());
+}
 
 // count bytes of t from start, clipped to t; a negative count runs to the end of t.
 Text SubText(const Text& t, int start, int count);
@@ -18,6 +20,10 @@ Text SubText(const Text& t, int start, int count);
 // Leftmost position at or after start where pattern lies wholly inside t, or 0.
 // Linear in the length of t whatever the pattern.
 int FindText(int start, const Text& t, const Text& pattern);
+
+// FindText of the one-byte pattern byte, without building a text for it: the library scans
+// walk from one "=" or "[" to the next millions of times.
+int FindByte(int start, const Text& t, char byte);
 
 // Like FindText, but passes over occurrences for which accept(position) is false. Linear in
 // the length of t however many occurrences are passed over.
@@ -33,8 +39,16 @@ int FindTextNoCase(int start, const Text& t, const Text& pattern,
 // t with the letters a to z turned into A to Z; every other byte and the length unchanged.
 Text UpperText(const Text& t);
 
+// How many leading bytes of pattern stand at pos in t, letters matched without case: the
+// length of pattern when all of them do, 0 when pos is outside t.
+int MatchLengthNoCase(const Text& t, int pos, const Text& pattern);
+
 // The byte at pos as 0 to 255; 0 outside t.
-int ByteAt(const Text& t, int pos);
+inline int ByteAt(const Text& t, int pos) {
+  if (pos < 1 || pos > static_cast<int>(t.size()))
+    return 0;
+  return static_cast<unsigned char>(t[pos - 1]);
+}
 
 // True when a and b hold the same bytes in the same order.
 bool SameText(const Text& a, const Text& b);
