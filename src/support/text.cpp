@@ -135,13 +135,6 @@ int FindText(int start, const Text& t, const Text& pattern) {
   return Search<false>(start, t, pattern, nullptr);
 }
 
-int FindByte(int start, const Text& t, char byte) {
-  if (start < 1 || start > TextLength(t))
-    return 0;
-  const void* hit = std::memchr(t.data() + (start - 1), byte, t.size() - (start - 1));
-  return hit ? static_cast<int>(static_cast<const char*>(hit) - t.data()) + 1 : 0;
-}
-
 int FindTextWhere(int start, const Text& t, const Text& pattern,
                   const std::function<bool(int)>& accept) {
   return Search<false>(start, t, pattern, accept);

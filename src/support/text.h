@@ -3,6 +3,7 @@
 // Out-of-range arguments are never errors: they clip, or yield the empty text or 0.
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -21,9 +22,14 @@ Text SubText(const Text& t, int start, int count);
 // Linear in the length of t whatever the pattern.
 int FindText(int start, const Text& t, const Text& pattern);
 
-// FindText of the one-byte pattern byte, without building a text for it: the library scans
-// walk from one "=" or "[" to the next millions of times.
-int FindByte(int start, const Text& t, char byte);
+// FindText of the one-byte pattern byte, without building a text for it. Inline: the library
+// scans walk from one "=" or "[" to the next millions of times.
+inline int FindByte(int start, const Text& t, char byte) {
+  if (start < 1 || start > TextLength(t))
+    return 0;
+  const void* hit = std::memchr(t.data() + (start - 1), byte, t.size() - (start - 1));
+  return hit ? static_cast<int>(static_cast<const char*>(hit) - t.data()) + 1 : 0;
+}
 
 // Like FindText, but passes over occurrences for which accept(position) is false. Linear in
 // the length of t however many occurrences are passed over.
