@@ -26,11 +26,11 @@ Text BackupPath(const Text& product_folder) {
 // nearly every area number and layer is; -1 when the general reading is needed.
 static int32_t PlainNumberAfter(const Text& library, int pos, char delimiter) {
   // The 12 characters from pos + 2, read in place: the scans call this a million times.
-  if (pos < 1 || pos + 2 > TextLength(library))
+  const int n = std::min(12, TextLength(library) - (pos + 1));
+  if (pos < 1 || n < 5)
     return -1;
   const char* w = library.data() + (pos + 1);
-  const int n = std::min(12, TextLength(library) - (pos + 1));
-  if (n < 5 || w[0] == delimiter || w[1] == delimiter || w[2] == delimiter || w[3] != delimiter)
+  if (w[0] == delimiter || w[1] == delimiter || w[2] == delimiter || w[3] != delimiter)
     return -1;
   int32_t value = 0;
   int i = 4;
