@@ -8,8 +8,8 @@
 
 namespace {
 
-// About 100 MiB of area sections, upper-cased as the editor searches them.
-const Text& Library() {
+// About 100 MiB of area sections, as a library holds them.
+const Text& MixedLibrary() {
   static const Text library = [] {
     Text text;
     text.reserve(101 << 20);
@@ -20,8 +20,14 @@ const Text& Library() {
               number + "\r\nRemote=\r\nActive=TRUE\r\nRequired=FALSE\r\nLayer=" + number +
               "\r\n\r\n";
     }
-    return UpperText(text);
+    return text;
   }();
+  return library;
+}
+
+// The same, upper-cased: the case-sensitive searches' worst case, every letter a capital.
+const Text& Library() {
+  static const Text library = UpperText(MixedLibrary());
   return library;
 }
 
@@ -55,6 +61,27 @@ void BM_FindEveryHeader(benchmark::State& state) {
     int count = 0;
     for (int pos = FindText(1, library, "[AREA."); pos != 0; pos = FindText(pos + 1, library, "[AREA."))
       ++count;
+    benchmark::DoNotOptimize(count);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(library.size()));
+}
+
+// The title search of an ADD: a pattern absent from the library, letters matched without case.
+void BM_FindNoCaseAbsent(benchmark::State& state) {
+  const Text& library = MixedLibrary();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(FindTextNoCase(1, library, "Title=Not Registered"));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(library.size()));
+}
+
+// The editor's walk over every "=", checking each for a layer entry.
+void BM_WalkEveryEquals(benchmark::State& state) {
+  const Text& library = MixedLibrary();
+  const Text layer = "LAYER=";
+  for (auto _ : state) {
+    int count = 0;
+    for (int q = FindByte(6, library, '='); q > 0; q = FindByte(q + 1, library, '='))
+      count += MatchLengthNoCase(library, q - 5, layer) == 6;
     benchmark::DoNotOptimize(count);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(library.size()));
@@ -97,6 +124,8 @@ void BM_PlainScanCount(benchmark::State& state) {
 BENCHMARK(BM_FindAbsentRareFirstByte)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindAbsentCommonFirstByte)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindEveryHeader)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindNoCaseAbsent)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkEveryEquals)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UpperText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindAdversarial)->Unit(benchmark::kMillisecond);

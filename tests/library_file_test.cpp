@@ -49,7 +49,13 @@ TEST(LibraryFiles, PathsAlwaysInsertTheSeparator) {
 
 struct EntryCase { Text library, value; int position; };
 
-TEST(FindTitleEntry, MatchesWholeTitlesOnly) {
+TEST(ScanEntries, MatchesWholeTitlesOnly) {
+  // "Title=" 3000 times, then "X": every "=" almost opens the entry of 20 more and an "X",
+  // which checking them one by one would make quadratic.
+  Text everywhere;
+  for (int i = 0; i < 3000; ++i)
+    everywhere += "Title=";
+  const Text near_miss = everywhere.substr(0, 19 * 6) + "X";
   const EntryCase cases[] = {
       {"Title=Alps\r\n", "Alps", 1},
       {"x\r\nTITLE=ALPS", "alps", 4},  // at the end of the text
@@ -62,12 +68,14 @@ TEST(FindTitleEntry, MatchesWholeTitlesOnly) {
       {"Title=Caf\xc3\x89\r\n", "Caf\xc3\xa9", 0},  // bytes above a to z are not folded
       {"title=caf\xc3\xa9\r\n", "Caf\xc3\xa9", 1},
       {"Title=\r\n", "Alps", 0},
+      {everywhere + "X\r\n", near_miss, (3000 - 20) * 6 + 1},
+      {everywhere + "X y\r\n", near_miss, 0},
   };
   for (const EntryCase& c : cases)
-    EXPECT_EQ(FindTitleEntry(UpperText(c.library), c.value), c.position) << c.library;
+    EXPECT_EQ(ScanEntries(c.library, c.value, "").title_pos, c.position) << c.library;
 }
 
-TEST(FindFolderEntry, MatchesWholeFoldersWithOneOptionalSeparator) {
+TEST(ScanEntries, MatchesWholeFoldersWithOneOptionalSeparator) {
   const Text harbour = "D:\\Addons\\Harbour";
   const EntryCase cases[] = {
       {"local=D:\\Addons\\Harbour\r\n", harbour, 1},
@@ -81,7 +89,7 @@ TEST(FindFolderEntry, MatchesWholeFoldersWithOneOptionalSeparator) {
       {"Title=D:\\Addons\\Harbour\r\n", harbour, 0},
   };
   for (const EntryCase& c : cases)
-    EXPECT_EQ(FindFolderEntry(UpperText(c.library), c.value), c.position) << c.library;
+    EXPECT_EQ(ScanEntries(c.library, "", c.value).folder_pos, c.position) << c.library;
 }
 
 }  // namespace

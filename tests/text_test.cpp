@@ -204,4 +204,49 @@ TEST(ParentPath, CutsTheLastComponent) {
     EXPECT_EQ(ParentPath(c.path, "\\", 1), c.want) << c.path;
 }
 
+TEST(NoCase, Table) {
+  struct Case { int start; Text t, pattern; int found, matched_at_start; };
+  const Case cases[] = {
+      {1, "x[area.5]", "[AREA.", 2, 0},   {2, "x[area.5]", "[Area.", 2, 6},
+      {1, "Title=Alps North", "title=alps", 1, 10}, {1, "caf\xe9", "CAF\xc9", 0, 3},
+      {1, "@[`{", "`{@[", 0, 0},          {2, "zZz", "z", 2, 1},
+      {3, "ab", "b", 0, 0},               {1, "ab", "abc", 0, 2},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindTextNoCase(c.start, c.t, c.pattern), c.found) << c.t << " " << c.pattern;
+    EXPECT_EQ(MatchLengthNoCase(c.t, c.start, c.pattern), c.matched_at_start) << c.t << " " << c.pattern;
+  }
+}
+
+// The searches without case against FindText over both sides upper-cased. The bytes beside
+// the letters in the byte table (@ [ ` {) and letters with the high bit set must not fold;
+// texts are long enough for the eight-byte steps, and patterns are mostly cut from the text
+// with their case flipped, so that long matches are common.
+TEST(NoCase, AgreesWithSearchesOverUpperCasedTexts) {
+  std::mt19937 rng(2024);
+  const Text alphabet = "aAzZbB@[`{=\xe1\xc1\xfa";
+  for (int round = 0; round < 4000; ++round) {
+    Text t(rng() % 41, ' ');
+    for (char& c : t)
+      c = alphabet[rng() % alphabet.size()];
+    Text pattern = SubText(t, 1 + rng() % (t.size() + 1), 1 + rng() % 20);
+    for (char& c : pattern)
+      c = rng() % 2 && (c | 0x20) >= 'a' && (c | 0x20) <= 'z' ? c ^ 0x20 : c;
+    if (round % 3 == 0 && !pattern.empty())
+      pattern[rng() % pattern.size()] = alphabet[rng() % alphabet.size()];
+    const Text upper = UpperText(t), upper_pattern = UpperText(pattern);
+    for (int start = -1; start <= TextLength(t) + 1; ++start) {
+      ASSERT_EQ(FindTextNoCase(start, t, pattern), FindText(start, upper, upper_pattern))
+          << start << " " << t << " " << pattern;
+      int matched = 0;
+      while (start >= 1 && start + matched <= TextLength(t) && matched < TextLength(pattern) &&
+             ByteAt(upper, start + matched) == ByteAt(upper_pattern, matched + 1))
+        ++matched;
+      ASSERT_EQ(MatchLengthNoCase(t, start, pattern), matched) << start << " " << t << " " << pattern;
+      const char byte = alphabet[(round + start + 1) % alphabet.size()];
+      ASSERT_EQ(FindByte(start, t, byte), FindText(start, t, Text(1, byte)));
+    }
+  }
+}
+
 }  // namespace

@@ -39,14 +39,16 @@ static Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bo
   return report + "\r\n\r\nPRESS ANY KEY";
 }
 
-// The conflict checks and both scans, over one upper-cased copy of the library that is gone
-// again before the text is appended to or cut, so the edit never holds three copies at once.
+// The conflict checks and both scans, over the library as read: the searches ignore case
+// themselves, so the edit holds one copy of the library and no more.
 static void ScanLibrary(const Text& library, const ProductDetails& details, LibraryEdit& edit) {
-  const Text upper = UpperText(library);
-  const bool adding = IsAction(details.action, "ADD");
+  const EntryScan entries =
+      ScanEntries(library, details.product_title, details.product_folder);
+  edit.layer_number = entries.highest_layer;
 
-  edit.title_found = FindTitleEntry(upper, details.product_title) > 0;
-  edit.folder_pos = FindFolderEntry(upper, details.product_folder);
+  const bool adding = IsAction(details.action, "ADD");
+  edit.title_found = entries.title_pos > 0;
+  edit.folder_pos = entries.folder_pos;
   if (edit.folder_pos > 0) {
     edit.conflict_state = ConflictState::FolderListed;
     if (!edit.title_found && adding)
@@ -57,10 +59,12 @@ static void ScanLibrary(const Text& library, const ProductDetails& details, Libr
       edit.caution_text = TitleCaution(details.product_title);
   }
 
-  // Every search resumes just past the last hit, so each scan reads the text once.
+  // One walk over the "[" of the library for the area headers: the section that holds the
+  // folder entry runs from the last header before it to the first header after it.
   int prev_area_pos = 0;
-  for (int h = FindText(1, upper, kAreaHeaderPattern); h > 0;
-       h = FindText(h + 2, upper, kAreaHeaderPattern)) {
+  for (int h = FindByte(1, library, '['); h > 0; h = FindByte(h + 1, library, '[')) {
+    if (!AreaHeaderAt(library, h))
+      continue;
     if (edit.folder_pos > 0 && h > edit.folder_pos && edit.section_end == 0) {
       edit.section_end = h;
       edit.section_start = prev_area_pos;
@@ -78,10 +82,6 @@ static void ScanLibrary(const Text& library, const ProductDetails& details, Libr
     edit.section_start = 0;
     edit.section_end = 0;
   }
-
-  for (int h = FindText(1, upper, kLayerEntryPattern); h > 0;
-       h = FindText(h + 2, upper, kLayerEntryPattern))
-    edit.layer_number = std::max(edit.layer_number, NumberAfter(library, h, "="));
 }
 
 // Where the product stands in the library decides first; whether the library could be edited

@@ -29,8 +29,9 @@ struct LibraryEdit {
 };
 
 // Runs the checks, the scans and the ADD or REMOVE edit of details over library_text (as
-// read), backup_made telling whether the report may name the backup. Upper-cases the library
-// once; takes the text by value so that the caller can move it in and no copy is made.
+// read), backup_made telling whether the report may name the backup. Searches the text as it
+// is, with no upper-cased copy; takes it by value so that the caller can move it in and the
+// edit holds the one copy of the library.
 LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bool backup_made);
 
 // Cuts positions section_start to section_end - 1 out of library_text (to the end when

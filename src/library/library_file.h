@@ -6,11 +6,8 @@
 
 #include "text.h"
 
-// Upper-cased search patterns; the library is searched through its upper-cased copy.
-extern const char kAreaHeaderPattern[];   // "[AREA."
-extern const char kLayerEntryPattern[];   // "LAYER="
-extern const char kTitleEntryPattern[];   // "TITLE="
-extern const char kFolderEntryPattern[];  // "LOCAL="
+// True when an area header, "[Area." in any case, starts at pos (1-based) in library.
+bool AreaHeaderAt(const Text& library, int pos);
 
 // simulator_folder, the platform's separator, "scenery.cfg".
 Text LibraryPath(const Text& simulator_folder);
@@ -30,10 +27,17 @@ Text FormatAreaNumber(int32_t n);
 Text AreaSectionText(int32_t area_number, int32_t layer_number, const Text& title,
                      const Text& folder);
 
-// First position in upper_library (an upper-cased library) of "Title=" and title, both
-// upper-cased, standing as a whole value: followed only by blanks or tabs up to CR, LF or the
-// end of the text. 0 when there is none.
-int FindTitleEntry(const Text& upper_library, const Text& title);
+// What one walk over the "=" of a library finds. Layer, title and folder entries all have
+// their first "=" as their sixth byte, so each "=" is looked at once for all three.
+struct EntryScan {
+  int32_t highest_layer = 0;  // the highest layer number, 0 when none is above 0
+  int title_pos = 0;          // the first title entry, 0 when there is none
+  int folder_pos = 0;         // the first folder entry, 0 when there is none
+};
 
-// As FindTitleEntry for "Local=" and folder, where the value may also end in one "\" or "/".
-int FindFolderEntry(const Text& upper_library, const Text& folder);
+// Scans library for layer entries ("Layer=", also at the end of a longer key), title entries
+// ("Title=" and title) and folder entries ("Local=" and folder), letters matched without case.
+// A title or folder counts only as a whole value: followed by nothing but blanks or tabs up to
+// CR, LF or the end of the text, a folder also by one "\" or "/" before them. Linear in the
+// length of library whatever the title and folder.
+EntryScan ScanEntries(const Text& library, const Text& title, const Text& folder);

@@ -1,16 +1,13 @@
 #include "text.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <vector>
-
-int TextLength(const Text& t) {
-  return static_cast<int>(t.size());
-}
 
 Text SubText(const Text& t, int start, int count) {
   int64_t length = TextLength(t);
@@ -38,26 +35,38 @@ static void PatternBorders(const Text& pattern, int* border) {
   }
 }
 
+static char UpperByte(char c) {
+  return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+}
+
+static bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 // Index of the pattern byte that candidates are looked up by: the first among the leading
 // few that is no letter, digit or blank. In a library those stand on nearly every byte, while
-// "=", "[" and "." stand about once a line, so memchr returns far less often.
-static int AnchorIndex(const Text& pattern) {
+// "=", "[" and "." stand about once a line, so memchr returns far less often. A search without
+// case prefers any byte that is no letter, which memchr can still look up.
+static int AnchorIndex(const Text& pattern, bool no_case) {
   int limit = std::min(TextLength(pattern), 8);
   for (int j = 0; j < limit; ++j) {
     char c = pattern[j];
-    bool common = c == ' ' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
-                  (c >= 'a' && c <= 'z');
+    bool common = c == ' ' || (c >= '0' && c <= '9') || IsLetter(c);
     if (!common)
+      return j;
+  }
+  for (int j = 0; no_case && j < limit; ++j) {
+    if (!IsLetter(pattern[j]))
       return j;
   }
   return 0;
 }
 
-int FindText(int start, const Text& t, const Text& pattern) {
-  return FindTextWhere(start, t, pattern, [](int) { return true; });
-}
-
-int FindTextWhere(int start, const Text& t, const Text& pattern,
+// The search behind FindText, FindTextWhere and FindTextNoCase; an empty accept takes every
+// occurrence. With kNoCase, pattern is upper-cased and each byte of t is upper-cased as it is
+// compared.
+template <bool kNoCase>
+static int Search(int start, const Text& t, const Text& pattern,
                   const std::function<bool(int)>& accept) {
   int n = TextLength(t);
   int m = TextLength(pattern);
@@ -74,7 +83,10 @@ int FindTextWhere(int start, const Text& t, const Text& pattern,
   PatternBorders(pattern, border);
   const char* s = t.data();
   const char* p = pattern.data();
-  const int a = AnchorIndex(pattern);
+  const int a = AnchorIndex(pattern, kNoCase);
+  // A letter anchor without case has two values, which memchr cannot look for at once.
+  const bool scan_anchor = kNoCase && IsLetter(p[a]);
+  const auto byte_of_t = [s](int i) { return kNoCase ? UpperByte(s[i]) : s[i]; };
   // Knuth-Morris-Pratt, but with no partial match pending the next candidate is found with
   // memchr on the anchor byte: library texts are large and hits are rare, so nearly all the
   // time goes to memchr, while the border table keeps the worst case linear. No match can
@@ -87,18 +99,27 @@ int FindTextWhere(int start, const Text& t, const Text& pattern,
     if (k == 0) {
       if (i > n - m)
         return 0;
-      const void* hit = std::memchr(s + i + a, p[a], n - m + 1 - i);
-      if (hit == nullptr)
-        return 0;
-      i = static_cast<int>(static_cast<const char*>(hit) - s) - a;
+      if (scan_anchor) {
+        int j = i + a;
+        while (j <= n - m + a && byte_of_t(j) != p[a])
+          ++j;
+        if (j > n - m + a)
+          return 0;
+        i = j - a;
+      } else {
+        const void* hit = std::memchr(s + i + a, p[a], n - m + 1 - i);
+        if (hit == nullptr)
+          return 0;
+        i = static_cast<int>(static_cast<const char*>(hit) - s) - a;
+      }
     } else if (i >= n) {
       return 0;
     }
-    if (s[i] == p[k]) {
+    if (byte_of_t(i) == p[k]) {
       ++i;
       ++k;
       if (k == m) {
-        if (accept(i - m + 1))
+        if (!accept || accept(i - m + 1))
           return i - m + 1;
         k = border[m];
       }
@@ -110,8 +131,56 @@ int FindTextWhere(int start, const Text& t, const Text& pattern,
   }
 }
 
-static char UpperByte(char c) {
-  return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+int FindText(int start, const Text& t, const Text& pattern) {
+  return Search<false>(start, t, pattern, nullptr);
+}
+
+int FindTextWhere(int start, const Text& t, const Text& pattern,
+                  const std::function<bool(int)>& accept) {
+  return Search<false>(start, t, pattern, accept);
+}
+
+int FindTextNoCase(int start, const Text& t, const Text& pattern,
+                   const std::function<bool(int)>& accept) {
+  return Search<true>(start, t, UpperText(pattern), accept);
+}
+
+// The eight bytes at p as one number, the first byte lowest, on any machine. Written out, so
+// that the compiler makes it one load where the machine allows.
+static uint64_t LoadWord(const char* p) {
+  const auto b = [p](int i) { return uint64_t{static_cast<unsigned char>(p[i])}; };
+  return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24 | b(4) << 32 | b(5) << 40 | b(6) << 48 |
+         b(7) << 56;
+}
+
+// The eight bytes of w with their letters a to z upper-cased. The high bit of each byte is
+// cleared before the additions, so no carry crosses into the next byte.
+static uint64_t UpperWord(uint64_t w) {
+  const uint64_t ones = 0x0101010101010101;
+  const uint64_t low7 = w & (0x7f * ones);
+  const uint64_t at_least_a = low7 + (0x80 - 'a') * ones;  // high bit set from 'a' up
+  const uint64_t above_z = low7 + (0x80 - 'z' - 1) * ones;  // high bit set above 'z'
+  const uint64_t lower = at_least_a & ~above_z & ~w & (0x80 * ones);
+  return w - (lower >> 2);  // 0x80 >> 2 is the 32 between a letter's two cases
+}
+
+int MatchLengthNoCase(const Text& t, int pos, const Text& pattern) {
+  if (pos < 1 || pos > TextLength(t))
+    return 0;
+  const size_t length = std::min(t.size() - (pos - 1), pattern.size());
+  const char* s = t.data() + (pos - 1);
+  const char* p = pattern.data();
+  size_t j = 0;
+  // Eight bytes at a time: values that share a long beginning, as numbered ones do, are
+  // compared up to where they differ.
+  for (; j + 8 <= length; j += 8) {
+    const uint64_t differ = UpperWord(LoadWord(s + j)) ^ UpperWord(LoadWord(p + j));
+    if (differ != 0)
+      return static_cast<int>(j + std::countr_zero(differ) / 8);
+  }
+  while (j < length && UpperByte(s[j]) == UpperByte(p[j]))
+    ++j;
+  return static_cast<int>(j);
 }
 
 Text UpperText(const Text& t) {
@@ -127,12 +196,6 @@ Text UpperText(const Text& t) {
   for (; i < n; ++i)
     p[i] = UpperByte(p[i]);
   return upper;
-}
-
-int ByteAt(const Text& t, int pos) {
-  if (pos < 1 || pos > TextLength(t))
-    return 0;
-  return static_cast<unsigned char>(t[pos - 1]);
 }
 
 bool SameText(const Text& a, const Text& b) {

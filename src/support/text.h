@@ -3,14 +3,17 @@
 // Out-of-range arguments are never errors: they clip, or yield the empty text or 0.
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 
 // A string of bytes with an explicit length; no character set is assumed.
 using Text = std::string;
 
-// Number of bytes of t.
-int TextLength(const Text& t);
+// Number of bytes of t. Inline, like ByteAt: the scans call both for every byte they look at.
+inline int TextLength(const Text& t) {
+  return static_cast<int>(t.size());
+}
 
 // count bytes of t from start, clipped to t; a negative count runs to the end of t.
 Text SubText(const Text& t, int start, int count);
@@ -19,16 +22,39 @@ Text SubText(const Text& t, int start, int count);
 // Linear in the length of t whatever the pattern.
 int FindText(int start, const Text& t, const Text& pattern);
 
+// FindText of the one-byte pattern byte, without building a text for it. Inline: the library
+// scans walk from one "=" or "[" to the next millions of times.
+inline int FindByte(int start, const Text& t, char byte) {
+  if (start < 1 || start > TextLength(t))
+    return 0;
+  const void* hit = std::memchr(t.data() + (start - 1), byte, t.size() - (start - 1));
+  return hit ? static_cast<int>(static_cast<const char*>(hit) - t.data()) + 1 : 0;
+}
+
 // Like FindText, but passes over occurrences for which accept(position) is false. Linear in
 // the length of t however many occurrences are passed over.
 int FindTextWhere(int start, const Text& t, const Text& pattern,
                   const std::function<bool(int)>& accept);
 
+// Like FindTextWhere, but letters match without regard to case (a to z as A to Z, every other
+// byte only itself): the result of searching UpperText(t) for UpperText(pattern), without the
+// copy of t. An empty accept takes every occurrence.
+int FindTextNoCase(int start, const Text& t, const Text& pattern,
+                   const std::function<bool(int)>& accept = nullptr);
+
 // t with the letters a to z turned into A to Z; every other byte and the length unchanged.
 Text UpperText(const Text& t);
 
+// How many leading bytes of pattern stand at pos in t, letters matched without case: the
+// length of pattern when all of them do, 0 when pos is outside t.
+int MatchLengthNoCase(const Text& t, int pos, const Text& pattern);
+
 // The byte at pos as 0 to 255; 0 outside t.
-int ByteAt(const Text& t, int pos);
+inline int ByteAt(const Text& t, int pos) {
+  if (pos < 1 || pos > static_cast<int>(t.size()))
+    return 0;
+  return static_cast<unsigned char>(t[pos - 1]);
+}
 
 // True when a and b hold the same bytes in the same order.
 bool SameText(const Text& a, const Text& b);
