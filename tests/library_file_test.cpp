@@ -20,6 +20,7 @@ TEST(NumberAfter, ReadsTheNumberBehindAHeaderOrEntryAtPositionOne) {
       {"[Area.1e99]", ".", 0}, {"Layer=1e99\r\n", "=", 0}, {"[Area.9e9]", ".", 0},
       {"[Area.-3e9]", ".", 0},
       {"[Area.214748e4]", ".", 2147480000},  // the largest an 8-character field can hold
+      {"Layer 12=5", "=", 5},  // the field after the first delimiter, wherever it stands
   };
   for (const NumberCase& c : cases)
     EXPECT_EQ(NumberAfter(c.text, 1, c.delimiter), c.number) << c.text;
@@ -64,7 +65,7 @@ TEST(ScanEntries, MatchesWholeTitlesOnly) {
       {"Title=Alps North\r\n", "Alps", 0},
       {"Title=Alps North\r\ntitle=alps\r\n", "Alps", 19},
       {"Title=Alps\\\r\n", "Alps", 0},  // only folders may end in a separator
-      {"Title=Alpsx Title=Alps", "Alps", 13},
+      {"Title=Alpsx Title=Alps", "Alps", 13}, {"Title=Alpsx", "Alps", 0},
       {"Title=Caf\xc3\x89\r\n", "Caf\xc3\xa9", 0},  // bytes above a to z are not folded
       {"title=caf\xc3\xa9\r\n", "Caf\xc3\xa9", 1},
       {"Title=\r\n", "Alps", 0},

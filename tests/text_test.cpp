@@ -214,7 +214,7 @@ TEST(NoCase, Table) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FindTextNoCase(c.start, c.t, c.pattern), c.found) << c.t << " " << c.pattern;
-    EXPECT_EQ(MatchLengthNoCase(c.t, c.start, c.pattern), c.matched_at_start) << c.t << " " << c.pattern;
+    EXPECT_EQ(MatchLengthNoCase(c.t, c.start, c.pattern), c.matched_at_start) << c.t;
   }
 }
 
@@ -242,7 +242,7 @@ TEST(NoCase, AgreesWithSearchesOverUpperCasedTexts) {
       while (start >= 1 && start + matched <= TextLength(t) && matched < TextLength(pattern) &&
              ByteAt(upper, start + matched) == ByteAt(upper_pattern, matched + 1))
         ++matched;
-      ASSERT_EQ(MatchLengthNoCase(t, start, pattern), matched) << start << " " << t << " " << pattern;
+      ASSERT_EQ(MatchLengthNoCase(t, start, pattern), matched) << start << " " << t;
       const char byte = alphabet[(round + start + 1) % alphabet.size()];
       ASSERT_EQ(FindByte(start, t, byte), FindText(start, t, Text(1, byte)));
     }

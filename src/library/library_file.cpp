@@ -7,8 +7,8 @@
 // What the editor searches for; letters match without case.
 static const Text kAreaHeaderPattern = "[AREA.";
 static const Text kLayerEntryPattern = "LAYER=";
-static const char kTitleEntryPattern[] = "TITLE=";
-static const char kFolderEntryPattern[] = "LOCAL=";
+static const Text kTitleEntryPattern = "TITLE=";
+static const Text kFolderEntryPattern = "LOCAL=";
 
 bool AreaHeaderAt(const Text& library, int pos) {
   return MatchLengthNoCase(library, pos, kAreaHeaderPattern) == TextLength(kAreaHeaderPattern);
