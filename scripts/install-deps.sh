@@ -10,7 +10,7 @@ packages=(
   wine wine64
   nsis
   xvfb xdotool x11-utils x11-apps python3
-  time
+  time acl attr
 )
 
 missing=()
