@@ -13,23 +13,19 @@ namespace {
 
 // Points the C runtime's descriptor fd at file (opened in the runtime's default mode, which
 // is text mode on Windows) for the life of this object.
-class Redirect {
- public:
-  Redirect(int fd, const Text& file, int flags) : fd_(fd), saved_(dup(fd)) {
+struct Redirect {
+  Redirect(int fd, const Text& file, int flags) : fd(fd), saved(dup(fd)) {
     fflush(stdout);
     int opened = open(file.c_str(), flags, 0644);
-    dup2(opened, fd_);
+    dup2(opened, fd);
     close(opened);
   }
   ~Redirect() {
     fflush(stdout);
-    dup2(saved_, fd_);
-    close(saved_);
+    dup2(saved, fd);
+    close(saved);
   }
-
- private:
-  int fd_;
-  int saved_;
+  int fd, saved;
 };
 
 TEST(ConsoleTerminal, PrintPassesBytesThroughUnchanged) {
@@ -45,14 +41,12 @@ TEST(ConsoleTerminal, PrintPassesBytesThroughUnchanged) {
 }
 
 TEST(ConsoleTerminal, NoKeyWaitWithoutAnInteractiveInput) {
-  struct Case { const char* name; std::string input; };
   // With keys in the redirected input, a wait that read them would return their code.
-  const Case cases[] = {{"empty input", ""}, {"input holding keys", "x\r\n"}};
-  for (const auto& c : cases) {
+  for (const std::string input : {"", "x\r\n"}) {
     ScratchFolder folder;
-    WriteRaw(folder.Path("in.txt"), c.input);
+    WriteRaw(folder.Path("in.txt"), input);
     Redirect redirect(0, folder.Path("in.txt"), O_RDONLY);
-    EXPECT_EQ(ConsoleTerminal().WaitForKey(), 0) << c.name;
+    EXPECT_EQ(ConsoleTerminal().WaitForKey(), 0) << input;
   }
 }
 
