@@ -11,62 +11,73 @@
 
 namespace {
 
-// A child process on a fresh pseudo-terminal that waits for keys and sends each code, then
-// whether its terminal mode came back as it was, through a pipe.
-struct Waiter { pid_t pid = -1; int master = -1, results = -1; };
-
-Waiter StartWaiter(int waits) {
-  int pipe_fds[2];
-  EXPECT_EQ(pipe(pipe_fds), 0);
-  Waiter w;
-  w.pid = forkpty(&w.master, nullptr, nullptr, nullptr);
-  if (w.pid == 0) {
-    struct termios before, after;
-    tcgetattr(STDIN_FILENO, &before);
-    for (int i = 0; i < waits; ++i) {
-      int key = ConsoleTerminal().WaitForKey();
-      if (write(pipe_fds[1], &key, sizeof key) != sizeof key) _exit(2);
-    }
-    tcgetattr(STDIN_FILENO, &after);
-    int same = before.c_lflag == after.c_lflag && before.c_iflag == after.c_iflag;
-    _exit(write(pipe_fds[1], &same, sizeof same) == sizeof same ? 0 : 2);
-  }
-  close(pipe_fds[1]);
-  w.results = pipe_fds[0];
-  return w;
+// One int sent by the child, or -1 when none comes within 10 s.
+int Receive(int fd) {
+  struct pollfd p = {fd, POLLIN, 0};
+  int value;
+  return poll(&p, 1, 10000) == 1 && read(fd, &value, sizeof value) == sizeof value ? value : -1;
 }
 
-// The mode of the child's side of the terminal, once it takes keys one by one (bounded: the
+// The mode of the child's side of the terminal once it takes keys one by one (bounded: the
 // child switches within moments unless it is broken).
-struct termios WaitingMode(const Waiter& w) {
+struct termios WaitingMode(int master) {
   struct termios mode = {};
-  for (int i = 0; i < 2000 && (tcgetattr(w.master, &mode), mode.c_lflag & ICANON); ++i)
+  for (int i = 0; i < 2000 && (tcgetattr(master, &mode), mode.c_lflag & ICANON); ++i)
     usleep(5000);
   return mode;
 }
 
-// One int from the child, or -1 when it sends nothing more.
-int ReadResult(const Waiter& w) {
-  struct pollfd p = {w.results, POLLIN, 0};
-  int value;
-  if (poll(&p, 1, 10000) <= 0 || read(w.results, &value, sizeof value) != sizeof value) return -1;
-  return value;
-}
-
-// Reaps the child, killing it when it hangs, and returns its wait status.
-int Finish(Waiter& w) {
+// A child process on a fresh pseudo-terminal waits for as many keys as expected holds after
+// typed arrives (early: typed before the wait may have begun, and must not be lost). It sends
+// each key code, then 1 when its terminal mode came back as it was. 256 in expected stands for
+// "any code of 256 or more"; an empty expected means the child must die of SIGINT.
+void TypeAndWait(const std::string& typed, const std::vector<int>& expected, bool early) {
+  int results[2];
+  ASSERT_EQ(pipe(results), 0);
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    struct termios before, after;
+    tcgetattr(STDIN_FILENO, &before);
+    for (size_t i = 0; i < std::max<size_t>(expected.size(), 1); ++i) {
+      int key = ConsoleTerminal().WaitForKey();
+      if (write(results[1], &key, sizeof key) != sizeof key) _exit(2);
+    }
+    tcgetattr(STDIN_FILENO, &after);
+    int same = before.c_lflag == after.c_lflag && before.c_iflag == after.c_iflag;
+    _exit(write(results[1], &same, sizeof same) == sizeof same ? 0 : 2);
+  }
+  close(results[1]);
+  if (!early) {
+    struct termios waiting = WaitingMode(master);
+    EXPECT_FALSE(waiting.c_lflag & (ICANON | ECHO));
+    EXPECT_TRUE(waiting.c_lflag & ISIG);
+  }
+  EXPECT_EQ(write(master, typed.data(), typed.size()), (ssize_t)typed.size());
+  for (int want : expected) {
+    int key = Receive(results[0]);
+    EXPECT_TRUE(want == 256 ? key >= 256 : key == want) << key;
+  }
+  if (!expected.empty()) {
+    EXPECT_EQ(Receive(results[0]), 1) << "terminal mode not restored";
+  }
   int status = 0;
   bool ended = false;
-  for (int i = 0; i < 2000 && !(ended = waitpid(w.pid, &status, WNOHANG) == w.pid); ++i) usleep(5000);
-  if (!ended && kill(w.pid, SIGKILL) == 0) waitpid(w.pid, &status, 0);
-  close(w.master);
-  close(w.results);
-  return status;
+  for (int i = 0; i < 2000 && !(ended = waitpid(pid, &status, WNOHANG) == pid); ++i) usleep(5000);
+  if (!ended && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
+  if (expected.empty()) {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    struct termios after = {};
+    tcgetattr(master, &after);
+    EXPECT_TRUE((after.c_lflag & ICANON) && (after.c_lflag & ECHO));
+  } else {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  close(master);
+  close(results[0]);
 }
 
-TEST(ConsoleTerminalPosix, OneKeyEndsOneWaitAndTheModeComesBack) {
-  // What is typed in one burst, and the key codes it gives; 256 stands for "any code of 256 or
-  // more". An early key is typed before the wait may have begun: it must not be lost.
+TEST(ConsoleTerminalPosix, OneKeyEndsOneWaitAndTheTerminalComesBack) {
   struct Case { const char* name; std::string typed; std::vector<int> expected; bool early; };
   const Case cases[] = {
       {"letter", "x", {'x'}, false},
@@ -76,37 +87,12 @@ TEST(ConsoleTerminalPosix, OneKeyEndsOneWaitAndTheModeComesBack) {
       {"arrow, then a letter", "\x1b[Az", {256, 'z'}, false},
       {"function key with parameters, then a letter", "\x1b[15;2~z", {256, 'z'}, false},
       {"key of the keypad mode, then a letter", "\x1bOPz", {256, 'z'}, false},
+      {"Ctrl+C ends the program", "\x03", {}, false},
   };
   for (const auto& c : cases) {
-    Waiter w = StartWaiter(static_cast<int>(c.expected.size()));
-    if (!c.early) {
-      struct termios waiting = WaitingMode(w);
-      EXPECT_FALSE(waiting.c_lflag & (ICANON | ECHO)) << c.name;
-      EXPECT_TRUE(waiting.c_lflag & ISIG) << c.name;
-    }
-    ASSERT_EQ(write(w.master, c.typed.data(), c.typed.size()), (ssize_t)c.typed.size());
-    for (int expected : c.expected) {
-      int key = ReadResult(w);
-      EXPECT_TRUE(expected == 256 ? key >= 256 : key == expected) << c.name << ": " << key;
-    }
-    EXPECT_EQ(ReadResult(w), 1) << c.name << ": terminal mode not restored";
-    int status = Finish(w);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name;
+    SCOPED_TRACE(c.name);
+    TypeAndWait(c.typed, c.expected, c.early);
   }
-}
-
-TEST(ConsoleTerminalPosix, CtrlCEndsTheProgramAndRestoresTheTerminal) {
-  Waiter w = StartWaiter(1);
-  ASSERT_FALSE(WaitingMode(w).c_lflag & ICANON);
-  ASSERT_EQ(write(w.master, "\x03", 1), 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(w.pid, &status, 0), w.pid);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
-  struct termios after = {};
-  tcgetattr(w.master, &after);
-  EXPECT_TRUE((after.c_lflag & ICANON) && (after.c_lflag & ECHO));
-  close(w.master);
-  close(w.results);
 }
 
 }  // namespace

@@ -71,7 +71,6 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
        false, 0},
       {"LF alone and CR LF CR break one line each", {"  A\nB\r\n\rC"},
        {{1, "  A"}, {2, "B"}, {3, "C"}}, 3, 2, false, 0},
-      {"BEL sounds without moving", {"ab\a\acd"}, {{1, "abcd"}}, 1, 5, false, 2},
       {"control and upper-half bytes are drawn", {Text("\0\x0b\x1b\x8e\xff!", 6)},
        {{1, Text("\0\x0b\x1b\x8e\xff!", 6)}}, 1, 7, false, 0},
   };
