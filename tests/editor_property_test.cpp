@@ -42,7 +42,8 @@ GeneratedLibrary Generate(std::mt19937& random) {
   if (Below(random, 4) == 0)
     library.preamble += "\xEF\xBB\xBF";
   if (Below(random, 2) == 0)
-    library.preamble += line("[General]") + line("Title=Library") + line("Local=Scenery") + line("");
+    library.preamble += line("[General]") + line("Title=Library") + line("Local=Scenery") +
+                        line("");
   const bool with_layers = Below(random, 10) != 0;
   // Names in random order, so that a name often comes after a longer one it begins ("Area 1"
   // after "Area 12"), and the product added by the tests has such a neighbour.
@@ -134,19 +135,40 @@ TEST(EditProperties, RemoveCutsExactlyTheProductsSection) {
   }
 }
 
-TEST(EditProperties, AddOfARegisteredProductChangesNothing) {
+Text Caution(const Text& same, const Text& value, const Text& why) {
+  return "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\n"
+         "Caution another product found using the same " + same + ": \r\n\r\n'" + value +
+         "'\r\n\r\n" + why + "Your scenery library has not been changed, because of this.\r\n";
+}
+
+// An ADD whose folder or title is registered changes nothing, and says why unless both are;
+// a REMOVE whose title alone is registered changes nothing either.
+TEST(EditProperties, AddOfARegisteredTitleOrFolderChangesNothing) {
   std::mt19937 random(99);
   for (int i = 0; i < kLibraries; ++i) {
     const GeneratedLibrary library = Generate(random);
     if (library.sections.empty())
       continue;
     const size_t k = Below(random, static_cast<int>(library.sections.size()));
+    const bool title_taken = i % 3 != 1, folder_taken = i % 3 != 2;
+    const Text folder = folder_taken ? library.folders[k] : "E:\\New\\Product";
+    const Text title = title_taken ? library.titles[k] : "Product X";
     const Text original = library.Joined();
-    LibraryEdit edit = EditLibraryText(
-        original, ProductDetails{"C:\\Sim", "ADD", library.folders[k], library.titles[k]}, true);
-    EXPECT_EQ(edit.conflict_state, ConflictState::FolderListed);
+    const ProductDetails add{"C:\\Sim", i % 2 ? "ADD" : "add", folder, title};
+    LibraryEdit edit = EditLibraryText(original, add, true);
     EXPECT_EQ(edit.library_text, original);
-    EXPECT_EQ(edit.result_text + edit.caution_text, "");
+    EXPECT_EQ(edit.result_text, "");
+    EXPECT_EQ(edit.conflict_state,
+              folder_taken ? ConflictState::FolderListed : ConflictState::TitleTaken);
+    const Text elsewhere = "But it is using another directory location\r\n";
+    EXPECT_EQ(edit.caution_text, !title_taken    ? Caution("product location", folder, "")
+                                 : !folder_taken ? Caution("name", title, elsewhere)
+                                                 : "");
+    if (!folder_taken) {
+      const ProductDetails remove{"C:\\Sim", "REMOVE", folder, title};
+      LibraryEdit removed = EditLibraryText(original, remove, true);
+      EXPECT_EQ(removed.library_text + removed.caution_text, original);
+    }
   }
 }
 

@@ -38,95 +38,12 @@ Text AlpsReport(const Text& folder, bool backup) {
          "\r\n\r\nPRESS ANY KEY";
 }
 
-TEST(EditLibraryText, AddAppendsTheNextAreaAndReportsItWithTheBackupIfMade) {
-  for (bool backup : {true, false}) {
-    LibraryEdit edit = EditLibraryText(
-        kTwelveFourteen, Product(backup ? "add" : "ADD", "C:\\Scenery\\Alps", "Alps"), backup);
-    EXPECT_EQ(edit.library_text, kTwelveFourteen + AlpsSection("C:\\Scenery\\Alps"));
-    EXPECT_TRUE(edit.changed);
-    EXPECT_EQ(edit.result_text, AlpsReport("C:\\Scenery\\Alps", backup));
-    EXPECT_EQ(edit.caution_text, "");
-  }
-}
-
 const Text kTitleCaution =
     "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\n"
     "Caution another product found using the same name: \r\n\r\n"
     "'alps'\r\n\r\n"
     "But it is using another directory location\r\n"
     "Your scenery library has not been changed, because of this.\r\n";
-
-const Text kFolderCaution =
-    "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\n"
-    "Caution another product found using the same product location: \r\n\r\n"
-    "'c:\\scenery\\alps'\r\n\r\n"
-    "Your scenery library has not been changed, because of this.\r\n";
-
-TEST(EditLibraryText, ConflictTableDecidesEveryAddAndRemove) {
-  const Text head =
-      "[Area.001]\r\nTitle=Coast\r\nlocal=C:\\Scenery\\Coast\r\nActive=TRUE\r\nLayer=1\r\n\r\n";
-  const Text tail = "[Area.003]\r\nTitle=Sea\r\nlocal=C:\\Scenery\\Sea\r\nLayer=3\r\n";
-  const auto middle = [](const Text& title, const Text& folder) {
-    return "[Area.002]\r\nTitle=" + title + "\r\nlocal=" + folder + "\r\nLayer=2\r\n\r\n";
-  };
-  const Text added =
-      "\r\n[Area.004]\r\nTitle=alps\r\nlocal=c:\\scenery\\alps\r\nActive=TRUE\r\nLayer=4\r\n\r\n";
-  const Text both = middle("ALPS", "C:\\SCENERY\\ALPS");
-  const Text title_only = middle("Alps", "C:\\Other\\Alps");
-  const Text folder_only = middle("Alpine", "C:\\Scenery\\Alps");
-  const Text neither = middle("Sea Two", "C:\\Scenery\\Sea2");
-  const Text cut = head + "\r\n" + tail;
-  struct Row {
-    Text middle, action;  // the product's section or a neighbour's, and the action word
-    ConflictState state;
-    Text library_after;  // empty: unchanged
-    Text caution;
-  };
-  const Row rows[] = {
-      {neither, "ADD", ConflictState::None, head + neither + tail + added, ""},
-      {neither, "REMOVE", ConflictState::None, "", ""},
-      {both, "ADD", ConflictState::FolderListed, "", ""},
-      {both, "remove", ConflictState::FolderListed, cut, ""},
-      {title_only, "Add", ConflictState::TitleTaken, "", kTitleCaution},
-      {title_only, "REMOVE", ConflictState::TitleTaken, "", ""},
-      {folder_only, "ADD", ConflictState::FolderListed, "", kFolderCaution},
-      {folder_only, "Remove", ConflictState::FolderListed, cut, ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.middle + row.action);
-    const Text library = head + row.middle + tail;
-    LibraryEdit edit =
-        EditLibraryText(library, Product(row.action, "c:\\scenery\\alps", "alps"), false);
-    EXPECT_EQ(edit.conflict_state, row.state);
-    EXPECT_EQ(edit.library_text, row.library_after.empty() ? library : row.library_after);
-    EXPECT_EQ(edit.changed, !row.library_after.empty());
-    EXPECT_EQ(edit.caution_text, row.caution);
-    // Only an ADD without conflict reports.
-    EXPECT_EQ(edit.result_text.empty(), row.action != "ADD" || row.state != ConflictState::None);
-  }
-}
-
-// Libraries with no numbered area or no layer: neither action changes anything or says a word.
-TEST(EditLibraryText, SkipRuleStopsBothActionsSilently) {
-  const Text folder = "local=D:\\Addons\\Harbour\r\n";
-  const Text libraries[] = {
-      "",
-      "[Area.001]\r\nTitle=x\r\n" + folder,              // no layer entry
-      "[General]\r\nLayer=3\r\n[Data]\r\n" + folder,      // no area header
-      "[Area.000]\r\n" + folder + "Layer=3\r\n",          // area 0 does not count
-      "[Area.-4]\r\n" + folder + "Layer=3\r\n",
-      "[Area.002]\r\n" + folder + "Layer=1e99\r\n",       // out of range reads as 0
-  };
-  for (const Text& library : libraries) {
-    for (const Text action : {"ADD", "REMOVE"}) {
-      const Text product = action == "ADD" ? "D:\\Addons\\New" : "D:\\Addons\\Harbour";
-      LibraryEdit edit = EditLibraryText(library, Product(action, product, "New"), true);
-      EXPECT_FALSE(edit.changed) << action << " " << library;
-      EXPECT_EQ(edit.library_text, library);
-      EXPECT_EQ(edit.result_text + edit.caution_text, "");
-    }
-  }
-}
 
 TEST(EditLibraryText, FolderEntryBeforeAnyHeaderHasNoSectionToCut) {
   const Text stray = "local=D:\\S\r\n[Area.001]\r\nlocal=D:\\A\r\nLayer=1\r\n";

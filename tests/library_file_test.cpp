@@ -13,7 +13,8 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
       {"Layer=", 1, "=", 0},                {"[Area.000000042]", 1, ".", 4},
       {"x\r\n[area.44]\r\n", 4, ".", 44},   {"x\r\nSomelayer=9\r\n", 8, "=", 9},
       // Numbers out of the 32-bit range read as 0; the largest that fits in 8 characters.
-      {"[Area.1e99]", 1, ".", 0}, {"[Area.-3e9]", 1, ".", 0}, {"[Area.214748e4]", 1, ".", 2147480000},
+      {"[Area.1e99]", 1, ".", 0}, {"[Area.-3e9]", 1, ".", 0},
+      {"[Area.214748e4]", 1, ".", 2147480000},
   };
   for (const Case& c : cases)
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;

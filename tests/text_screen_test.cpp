@@ -50,7 +50,8 @@ struct LayoutCase {
 TEST(TextScreen, LaysOutRequestsOnPixels) {
   const LayoutCase cases[] = {
       {"text then CR LF", {"Hello", "\r\n"}, {{1, "Hello"}}, 2, 1, false, 0},
-      {"80 characters then CR LF leave an empty row", {kFull, "\r\n"}, {{1, kFull}}, 3, 1, false, 0},
+      {"80 characters then CR LF leave an empty row", {kFull, "\r\n"}, {{1, kFull}}, 3, 1, false,
+       0},
       {"25 lines then the message's CR LF scroll twice",
        {Lines(1, 25), "\r\n"}, Shown(3, 23), 25, 1, false, 0},
       {"a BEL after the final line break does not stop the scroll",
