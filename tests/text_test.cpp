@@ -12,16 +12,6 @@ namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
 
-TEST(SubText, ClipsToTheText) {
-  struct Case { Text t; int start, count; Text want; };
-  const Case cases[] = {
-      {"abc", 2, 100, "bc"}, {"abc", 2, -1, "bc"}, {"abc", 0, 2, ""},   {"abc", 4, 1, ""},
-      {"abc", 1, 0, ""},     {"abc", 1, 2, "ab"},  {"abc", 3, 1, "c"},  {"abc", 2, INT32_MAX, "bc"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(SubText(c.t, c.start, c.count), c.want) << c.t << " " << c.start << " " << c.count;
-}
-
 int NaiveFind(int start, const Text& t, const Text& pattern) {
   if (pattern.empty() || start < 1)
     return 0;
@@ -85,13 +75,6 @@ TEST(UpperText, OnlyAsciiLettersChange) {
   Text want = all;
   want.replace(97, 26, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
   EXPECT_EQ(UpperText(all), want);
-}
-
-TEST(ByteAt, UnsignedAndZeroOutside) {
-  EXPECT_EQ(ByteAt("abc", 0), 0);
-  EXPECT_EQ(ByteAt("abc", 4), 0);
-  EXPECT_EQ(ByteAt("abc", 3), 'c');
-  EXPECT_EQ(ByteAt("\xff", 1), 255);
 }
 
 TEST(TextToNumber, Table) {
