@@ -49,12 +49,9 @@ struct LayoutCase {
 
 TEST(TextScreen, LaysOutRequestsOnPixels) {
   const LayoutCase cases[] = {
-      {"text then CR LF", {"Hello", "\r\n"}, {{1, "Hello"}}, 2, 1, false, 0},
       {"80 characters then CR LF leave an empty row", {kFull, "\r\n"}, {{1, kFull}}, 3, 1, false,
        0},
-      {"25 lines then the message's CR LF scroll twice",
-       {Lines(1, 25), "\r\n"}, Shown(3, 23), 25, 1, false, 0},
-      {"a BEL after the final line break does not stop the scroll",
+      {"25 lines, CR LF and a BEL: two scrolls, the BEL does not stop the second",
        {Lines(1, 25), "\r\n\a"}, Shown(3, 23), 25, 1, false, 1},
       {"a character in the bottom-right cell sets the pending break",
        {Lines(1, 24) + kFull}, Shown(1, 24, {{25, kFull}}), 25, 80, true, 0},
@@ -114,15 +111,6 @@ TEST(TextScreen, KeyQueueKeepsTheNewestFifteen) {
     for (int k = std::max(1, queued - 14); k <= queued; ++k) EXPECT_EQ(k, TakeKey(s)) << queued;
     EXPECT_EQ(0, TakeKey(s)) << queued;
   }
-}
-
-TEST(TextScreen, WindowTitleIsTheFileNameLessItsExtension) {
-  struct Case { const char* path; char separator; const char* title; };
-  const Case cases[] = {
-      {"C:\\Tools\\setup.new.exe", '\\', "setup.new"}, {"C:\\a.b\\prog", '\\', "prog"},
-      {"prog.exe", '\\', "prog"}, {"/usr/local/bin/sceneryreg", '/', "sceneryreg"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.title, WindowTitle(c.path, c.separator)) << c.path;
 }
 
 TEST(Font8x8, ByteFromUnicode) {
