@@ -15,7 +15,8 @@ jobs=$(nproc)
 echo "== fuzz"
 bash scripts/fuzz.sh 60
 
-for preset in native windows; do
+# sanitize: the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+for preset in native sanitize windows; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$jobs"

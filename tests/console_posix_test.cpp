@@ -11,120 +11,88 @@
 
 namespace {
 
-// A child process on a fresh pseudo-terminal that waits for keys and reports each code, and
-// then whether its terminal mode came back as it was, through a pipe.
-struct Waiter { pid_t pid = -1; int master = -1, results = -1; };
-
-Waiter StartWaiter(int waits) {
-  int pipe_fds[2];
-  EXPECT_EQ(pipe(pipe_fds), 0);
-  Waiter w;
-  w.pid = forkpty(&w.master, nullptr, nullptr, nullptr);
-  if (w.pid == 0) {
-    close(pipe_fds[0]);
-    struct termios before, after;
-    tcgetattr(STDIN_FILENO, &before);
-    for (int i = 0; i < waits; ++i) {
-      int key = ConsoleTerminal().WaitForKey();
-      if (write(pipe_fds[1], &key, sizeof key) != sizeof key) _exit(2);
-    }
-    tcgetattr(STDIN_FILENO, &after);
-    int same = before.c_lflag == after.c_lflag && before.c_iflag == after.c_iflag &&
-               before.c_cc[VMIN] == after.c_cc[VMIN];
-    if (write(pipe_fds[1], &same, sizeof same) != sizeof same) _exit(2);
-    _exit(0);
-  }
-  close(pipe_fds[1]);
-  w.results = pipe_fds[0];
-  return w;
+// One int sent by the child, or -1 when none comes within 10 s.
+int Receive(int fd) {
+  struct pollfd p = {fd, POLLIN, 0};
+  int value;
+  return poll(&p, 1, 10000) == 1 && read(fd, &value, sizeof value) == sizeof value ? value : -1;
 }
 
-// The mode of the child's side of the terminal, as seen from the master side.
-struct termios ChildMode(const Waiter& w) {
+// The mode of the child's side of the terminal once it takes keys one by one (bounded: the
+// child switches within moments unless it is broken).
+struct termios WaitingMode(int master) {
   struct termios mode = {};
-  tcgetattr(w.master, &mode);
+  for (int i = 0; i < 2000 && (tcgetattr(master, &mode), mode.c_lflag & ICANON); ++i)
+    usleep(5000);
   return mode;
 }
 
-// Bounded: the child switches within moments unless it is broken.
-bool WaitUntilKeysAreTakenOneByOne(const Waiter& w) {
-  for (int i = 0; i < 2000; ++i) {
-    if (!(ChildMode(w).c_lflag & ICANON)) return true;
-    usleep(5000);
+// A child process on a fresh pseudo-terminal waits for as many keys as expected holds after
+// typed arrives (early: typed before the wait may have begun, and must not be lost). It sends
+// each key code, then 1 when its terminal mode came back as it was. 256 in expected stands for
+// "any code of 256 or more"; an empty expected means the child must die of SIGINT.
+void TypeAndWait(const std::string& typed, const std::vector<int>& expected, bool early) {
+  int results[2];
+  ASSERT_EQ(pipe(results), 0);
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    struct termios before, after;
+    tcgetattr(STDIN_FILENO, &before);
+    for (size_t i = 0; i < std::max<size_t>(expected.size(), 1); ++i) {
+      int key = ConsoleTerminal().WaitForKey();
+      if (write(results[1], &key, sizeof key) != sizeof key) _exit(2);
+    }
+    tcgetattr(STDIN_FILENO, &after);
+    int same = before.c_lflag == after.c_lflag && before.c_iflag == after.c_iflag;
+    _exit(write(results[1], &same, sizeof same) == sizeof same ? 0 : 2);
   }
-  return false;
-}
-
-// Reads one int from the child, or -1 when it sends nothing more.
-int ReadResult(const Waiter& w) {
-  struct pollfd p = {w.results, POLLIN, 0};
-  if (poll(&p, 1, 10000) <= 0) return -1;
-  int value;
-  return read(w.results, &value, sizeof value) == sizeof value ? value : -1;
-}
-
-// Reaps the child, killing it when it has not ended within moments (a wait that hangs), and
-// tells whether it exited normally with code 0.
-bool Finish(Waiter& w) {
+  close(results[1]);
+  if (!early) {
+    struct termios waiting = WaitingMode(master);
+    EXPECT_FALSE(waiting.c_lflag & (ICANON | ECHO));
+    EXPECT_TRUE(waiting.c_lflag & ISIG);
+  }
+  EXPECT_EQ(write(master, typed.data(), typed.size()), (ssize_t)typed.size());
+  for (int want : expected) {
+    int key = Receive(results[0]);
+    EXPECT_TRUE(want == 256 ? key >= 256 : key == want) << key;
+  }
+  if (!expected.empty()) {
+    EXPECT_EQ(Receive(results[0]), 1) << "terminal mode not restored";
+  }
   int status = 0;
   bool ended = false;
-  for (int i = 0; i < 2000 && !(ended = waitpid(w.pid, &status, WNOHANG) == w.pid); ++i) usleep(5000);
-  if (!ended && kill(w.pid, SIGKILL) == 0) waitpid(w.pid, &status, 0);
-  close(w.master);
-  close(w.results);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  for (int i = 0; i < 2000 && !(ended = waitpid(pid, &status, WNOHANG) == pid); ++i) usleep(5000);
+  if (!ended && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
+  if (expected.empty()) {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    struct termios after = {};
+    tcgetattr(master, &after);
+    EXPECT_TRUE((after.c_lflag & ICANON) && (after.c_lflag & ECHO));
+  } else {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  close(master);
+  close(results[0]);
 }
 
-TEST(ConsoleTerminalPosix, OneKeyEndsOneWait) {
-  // What is typed in one burst once the child waits, and the key codes it must give; 256
-  // stands for "any code of 256 or more".
-  struct Case { const char* name; std::string typed; std::vector<int> expected; };
+TEST(ConsoleTerminalPosix, OneKeyEndsOneWaitAndTheTerminalComesBack) {
+  struct Case { const char* name; std::string typed; std::vector<int> expected; bool early; };
   const Case cases[] = {
-      {"letter", "x", {'x'}},
-      {"Enter", "\r", {13}},
-      {"Esc alone", "\x1b", {27}},
-      {"arrow, then a letter", "\x1b[Az", {256, 'z'}},
-      {"function key with parameters, then a letter", "\x1b[15~z", {256, 'z'}},
-      {"shifted arrow, then a letter", "\x1b[1;2Cz", {256, 'z'}},
-      {"key of the keypad mode, then a letter", "\x1bOPz", {256, 'z'}},
+      {"letter", "x", {'x'}, false},
+      {"letter typed early", "k", {'k'}, true},
+      {"Enter", "\r", {13}, false},
+      {"Esc alone", "\x1b", {27}, false},
+      {"arrow, then a letter", "\x1b[Az", {256, 'z'}, false},
+      {"function key with parameters, then a letter", "\x1b[15;2~z", {256, 'z'}, false},
+      {"key of the keypad mode, then a letter", "\x1bOPz", {256, 'z'}, false},
+      {"Ctrl+C ends the program", "\x03", {}, false},
   };
   for (const auto& c : cases) {
-    Waiter w = StartWaiter(static_cast<int>(c.expected.size()));
-    ASSERT_TRUE(WaitUntilKeysAreTakenOneByOne(w)) << c.name;
-    struct termios waiting = ChildMode(w);
-    EXPECT_FALSE(waiting.c_lflag & ECHO) << c.name;
-    EXPECT_TRUE(waiting.c_lflag & ISIG) << c.name;
-    ASSERT_EQ(write(w.master, c.typed.data(), c.typed.size()), (ssize_t)c.typed.size());
-    for (int expected : c.expected) {
-      int key = ReadResult(w);
-      EXPECT_TRUE(expected == 256 ? key >= 256 : key == expected) << c.name << ": " << key;
-    }
-    EXPECT_EQ(ReadResult(w), 1) << c.name << ": terminal mode not restored";
-    EXPECT_TRUE(Finish(w)) << c.name;
+    SCOPED_TRACE(c.name);
+    TypeAndWait(c.typed, c.expected, c.early);
   }
-}
-
-TEST(ConsoleTerminalPosix, KeyTypedBeforeTheWaitEndsIt) {
-  Waiter w = StartWaiter(1);
-  // Typed while the child may not be waiting yet: the line discipline keeps it.
-  ASSERT_EQ(write(w.master, "k", 1), 1);
-  EXPECT_EQ(ReadResult(w), 'k');
-  EXPECT_EQ(ReadResult(w), 1);
-  EXPECT_TRUE(Finish(w));
-}
-
-TEST(ConsoleTerminalPosix, CtrlCEndsTheProgramAndRestoresTheTerminal) {
-  Waiter w = StartWaiter(1);
-  ASSERT_TRUE(WaitUntilKeysAreTakenOneByOne(w));
-  ASSERT_EQ(write(w.master, "\x03", 1), 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(w.pid, &status, 0), w.pid);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
-  struct termios after = ChildMode(w);
-  EXPECT_TRUE(after.c_lflag & ICANON);
-  EXPECT_TRUE(after.c_lflag & ECHO);
-  close(w.master);
-  close(w.results);
 }
 
 }  // namespace

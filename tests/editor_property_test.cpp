@@ -10,180 +10,165 @@
 
 namespace {
 
-// A library built from parts, so that the expected result of an edit can be put together
-// from the parts instead of being computed by the code under test.
+// A library built from parts, so that the expected result of an edit is put together from the
+// parts instead of being computed by the code under test.
 struct GeneratedLibrary {
-  Text preamble;                // byte-order mark and sections that are not areas
-  std::vector<Text> sections;   // area sections, each from its "[" to the next one's
-  std::vector<Text> folders;    // the folder written in each section
-  std::vector<Text> titles;     // the title written in each section
-  int highest_area = 0;
-  int highest_layer = 0;
+  Text preamble;                      // byte-order mark and sections that are not areas
+  std::vector<Text> sections;         // area sections, each from its "[" to the next one's
+  std::vector<Text> folders, titles;  // as written in each section
+  int highest_area = 0, highest_layer = 0;
 
-  Text Joined() const {
+  // The whole text, with section k (if any) replaced by instead.
+  Text Joined(size_t k = SIZE_MAX, const Text& instead = "") const {
     Text all = preamble;
-    for (const Text& s : sections)
-      all += s;
+    for (size_t j = 0; j < sections.size(); ++j)
+      all += j == k ? instead : sections[j];
     return all;
   }
+  bool Skipped() const { return highest_area == 0 || highest_layer == 0; }
 };
 
-class Generator {
- public:
-  explicit Generator(uint32_t seed) : random_(seed) {}
+int Below(std::mt19937& random, int n) { return static_cast<int>(random() % n); }
 
-  GeneratedLibrary Library() {
-    GeneratedLibrary library;
-    line_end_style_ = Below(3);  // CR LF, bare LF or mixed
-    if (Below(4) == 0)
-      library.preamble += "\xEF\xBB\xBF";
-    if (Below(2) == 0)
-      library.preamble += Line("[General]") + Line("Title=Library") + Line("Local=Scenery") +
-                          Line("Clean_on_Exit=TRUE") + Line("");
-    const bool with_layers = Below(10) != 0;
-    const int count = Below(12);
-    // Names drawn in random order, so that a name often comes after a longer one it begins
-    // ("Area 1" after "Area 12"), and the product added by the tests has such a neighbour.
-    std::vector<Text> names;
-    for (int id = 0; id < 30; ++id)
-      names.push_back("Area " + std::to_string(id));
-    names.push_back("Product2");
-    std::shuffle(names.begin(), names.end(), random_);
-    for (int i = 0; i < count; ++i) {
-      int area = Below(8) == 0 ? 0 : 1 + Below(999);  // gaps, repeats and unnumbered areas
-      int layer = 1 + Below(400);
-      Text folder = "D:\\Gen\\" + names[i];
-      Text title = "Scenery " + names[i];
-      if (names[i] == "Product2") {
-        folder = "E:\\New\\Product2";
-        title = "Product X2";
-      }
-      Text number = std::to_string(area);
-      number.insert(0, Below(3), '0');
-      Text section = Line(Pick({"[Area.", "[AREA.", "[area."}) + number + "]");
-      section += Line(Pick({"Title=", "TITLE=", "title="}) + title);
-      if (Below(3) == 0)
-        section += Line("Texture_ID=" + std::to_string(Below(50)));
-      section += Line(Pick({"Local=", "local=", "LOCAL="}) +
-                      (Below(4) == 0 ? Upper(folder) : folder) + Pick({"", "\\", "  ", "\t"}));
-      section += Line(Pick({"Active=TRUE", "Active=FALSE"}));
-      if (with_layers)
-        section += Line(Pick({"Layer=", "LAYER=", "layer="}) + std::to_string(layer));
-      if (Below(3) == 0)
-        section += Line("Required=FALSE");
-      for (int blank = Below(3); blank > 0; --blank)
-        section += Line("");
-      library.sections.push_back(section);
-      library.folders.push_back(folder);
-      library.titles.push_back(title);
-      library.highest_area = std::max(library.highest_area, area);
-      if (with_layers)
-        library.highest_layer = std::max(library.highest_layer, layer);
-    }
-    // The file may end without a line end.
-    if (!library.sections.empty() && Below(4) == 0) {
-      Text& last = library.sections.back();
-      while (!last.empty() && (last.back() == '\n' || last.back() == '\r'))
-        last.pop_back();
-    }
-    return library;
-  }
-
-  int Below(int n) { return static_cast<int>(random_() % static_cast<uint32_t>(n)); }
-
- private:
-  Text Line(const Text& text) {
-    int style = line_end_style_ == 2 ? Below(2) : line_end_style_;
-    return text + (style == 0 ? "\r\n" : "\n");
-  }
-  Text Pick(std::initializer_list<const char*> choices) {
-    return *(choices.begin() + Below(static_cast<int>(choices.size())));
-  }
-  static Text Upper(Text t) {
-    for (char& c : t)
+GeneratedLibrary Generate(std::mt19937& random) {
+  const auto pick = [&](std::initializer_list<const char*> choices) {
+    return Text(choices.begin()[Below(random, static_cast<int>(choices.size()))]);
+  };
+  const int line_ends = Below(random, 3);  // CR LF, bare LF or mixed
+  const auto line = [&](const Text& text) {
+    return text + ((line_ends == 2 ? Below(random, 2) : line_ends) == 0 ? "\r\n" : "\n");
+  };
+  GeneratedLibrary library;
+  if (Below(random, 4) == 0)
+    library.preamble += "\xEF\xBB\xBF";
+  if (Below(random, 2) == 0)
+    library.preamble += line("[General]") + line("Title=Library") + line("Local=Scenery") +
+                        line("");
+  const bool with_layers = Below(random, 10) != 0;
+  // Names in random order, so that a name often comes after a longer one it begins ("Area 1"
+  // after "Area 12"), and the product added by the tests has such a neighbour.
+  std::vector<Text> names = {"Product2"};
+  for (int id = 0; id < 30; ++id)
+    names.push_back("Area " + std::to_string(id));
+  std::shuffle(names.begin(), names.end(), random);
+  for (int i = Below(random, 12); i > 0; --i) {
+    const Text& name = names[i];
+    const int area = Below(random, 8) == 0 ? 0 : 1 + Below(random, 999);  // gaps, repeats, 0
+    const int layer = 1 + Below(random, 400);
+    const Text folder = name == "Product2" ? "E:\\New\\Product2" : "D:\\Gen\\" + name;
+    const Text title = name == "Product2" ? "Product X2" : "Scenery " + name;
+    Text upper_folder = folder;
+    for (char& c : upper_folder)
       c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return t;
+    Text section = line(pick({"[Area.", "[AREA.", "[area."}) + Text(Below(random, 3), '0') +
+                   std::to_string(area) + "]");
+    section += line(pick({"Title=", "TITLE=", "title="}) + title);
+    if (Below(random, 3) == 0)
+      section += line("Texture_ID=" + std::to_string(Below(random, 50)));
+    section += line(pick({"Local=", "local=", "LOCAL="}) +
+                    (Below(random, 4) == 0 ? upper_folder : folder) + pick({"", "\\", "  ", "\t"}));
+    section += line(pick({"Active=TRUE", "Active=FALSE"}));
+    if (with_layers)
+      section += line(pick({"Layer=", "LAYER=", "layer="}) + std::to_string(layer));
+    for (int blank = Below(random, 3); blank > 0; --blank)
+      section += line("");
+    library.sections.push_back(section);
+    library.folders.push_back(folder);
+    library.titles.push_back(title);
+    library.highest_area = std::max(library.highest_area, area);
+    library.highest_layer = with_layers ? std::max(library.highest_layer, layer) : 0;
   }
-
-  std::mt19937 random_;
-  int line_end_style_ = 0;
-};
+  // The file may end without a line end.
+  if (!library.sections.empty() && Below(random, 4) == 0) {
+    Text& last = library.sections.back();
+    while (!last.empty() && (last.back() == '\n' || last.back() == '\r'))
+      last.pop_back();
+  }
+  return library;
+}
 
 Text Padded(int n) { return (n < 10 ? "00" : n < 100 ? "0" : "") + std::to_string(n); }
 
 constexpr int kLibraries = 600;
 
 TEST(EditProperties, AddThenRemoveGivesBackTheLibraryPlusTheSeam) {
-  Generator generator(20261206);
+  std::mt19937 random(20261206);
   const ProductDetails add{"C:\\Sim", "ADD", "E:\\New\\Product", "Product X"};
   const ProductDetails remove{"C:\\Sim", "REMOVE", "E:\\New\\Product", "Product X"};
   for (int i = 0; i < kLibraries; ++i) {
-    const GeneratedLibrary library = generator.Library();
+    const GeneratedLibrary library = Generate(random);
     const Text original = library.Joined();
     LibraryEdit added = EditLibraryText(original, add, i % 2 == 0);
-    if (library.highest_area == 0 || library.highest_layer == 0) {
-      EXPECT_TRUE(added.skipped) << original;
+    if (library.Skipped()) {
       EXPECT_EQ(added.library_text, original);
       EXPECT_EQ(added.result_text, "");
       continue;
     }
-    const Text area = std::to_string(library.highest_area + 1);
     const Text layer = std::to_string(library.highest_layer + 1);
     ASSERT_EQ(added.library_text,
               original + "\r\n[Area." + Padded(library.highest_area + 1) +
                   "]\r\nTitle=Product X\r\nlocal=E:\\New\\Product\r\nActive=TRUE\r\nLayer=" +
                   layer + "\r\n\r\n")
         << original;
-    const Text report_head = "Scenery AREA added:\r\n\r\nAREA=" + area + "\r\n";
+    const Text report_head = "Scenery AREA added:\r\n\r\nAREA=" +
+                             std::to_string(library.highest_area + 1) + "\r\n";
     EXPECT_EQ(added.result_text.substr(0, report_head.size()), report_head);
-
-    LibraryEdit removed = EditLibraryText(added.library_text, remove, false);
-    EXPECT_EQ(removed.library_text, original + "\r\n\r\n") << original;
+    EXPECT_EQ(EditLibraryText(added.library_text, remove, false).library_text,
+              original + "\r\n\r\n");
   }
 }
 
 TEST(EditProperties, RemoveCutsExactlyTheProductsSection) {
-  Generator generator(7);
+  std::mt19937 random(7);
   for (int i = 0; i < kLibraries; ++i) {
-    const GeneratedLibrary library = generator.Library();
+    const GeneratedLibrary library = Generate(random);
     if (library.sections.empty())
       continue;
-    const size_t k = generator.Below(static_cast<int>(library.sections.size()));
+    const size_t k = Below(random, static_cast<int>(library.sections.size()));
     const ProductDetails remove{"C:\\Sim", i % 2 ? "remove" : "REMOVE", library.folders[k],
                                 "Another Title"};
-    const Text original = library.Joined();
-    LibraryEdit edit = EditLibraryText(original, remove, true);
-    EXPECT_EQ(edit.result_text, "");
-    EXPECT_EQ(edit.caution_text, "");
-    if (library.highest_area == 0 || library.highest_layer == 0) {
-      EXPECT_EQ(edit.library_text, original);
-      continue;
-    }
-    Text expected = library.preamble;
-    for (size_t j = 0; j < k; ++j)
-      expected += library.sections[j];
-    expected += "\r\n";
-    for (size_t j = k + 1; j < library.sections.size(); ++j)
-      expected += library.sections[j];
-    ASSERT_EQ(edit.library_text, expected) << "section " << k << " of\n" << original;
+    LibraryEdit edit = EditLibraryText(library.Joined(), remove, true);
+    EXPECT_EQ(edit.result_text + edit.caution_text, "");
+    ASSERT_EQ(edit.library_text,
+              library.Skipped() ? library.Joined() : library.Joined(k, "\r\n"))
+        << "section " << k << " of\n" << library.Joined();
   }
 }
 
-TEST(EditProperties, AddOfARegisteredProductChangesNothing) {
-  Generator generator(99);
+Text Caution(const Text& same, const Text& value, const Text& why) {
+  return "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\n"
+         "Caution another product found using the same " + same + ": \r\n\r\n'" + value +
+         "'\r\n\r\n" + why + "Your scenery library has not been changed, because of this.\r\n";
+}
+
+// An ADD whose folder or title is registered changes nothing, and says why unless both are;
+// a REMOVE whose title alone is registered changes nothing either.
+TEST(EditProperties, AddOfARegisteredTitleOrFolderChangesNothing) {
+  std::mt19937 random(99);
   for (int i = 0; i < kLibraries; ++i) {
-    const GeneratedLibrary library = generator.Library();
+    const GeneratedLibrary library = Generate(random);
     if (library.sections.empty())
       continue;
-    const size_t k = generator.Below(static_cast<int>(library.sections.size()));
+    const size_t k = Below(random, static_cast<int>(library.sections.size()));
+    const bool title_taken = i % 3 != 1, folder_taken = i % 3 != 2;
+    const Text folder = folder_taken ? library.folders[k] : "E:\\New\\Product";
+    const Text title = title_taken ? library.titles[k] : "Product X";
     const Text original = library.Joined();
-    LibraryEdit edit = EditLibraryText(
-        original, ProductDetails{"C:\\Sim", "ADD", library.folders[k], library.titles[k]},
-        true);
-    EXPECT_EQ(edit.conflict_state, ConflictState::FolderListed);
+    const ProductDetails add{"C:\\Sim", i % 2 ? "ADD" : "add", folder, title};
+    LibraryEdit edit = EditLibraryText(original, add, true);
     EXPECT_EQ(edit.library_text, original);
-    EXPECT_EQ(edit.caution_text, "");
     EXPECT_EQ(edit.result_text, "");
+    EXPECT_EQ(edit.conflict_state,
+              folder_taken ? ConflictState::FolderListed : ConflictState::TitleTaken);
+    const Text elsewhere = "But it is using another directory location\r\n";
+    EXPECT_EQ(edit.caution_text, !title_taken    ? Caution("product location", folder, "")
+                                 : !folder_taken ? Caution("name", title, elsewhere)
+                                                 : "");
+    if (!folder_taken) {
+      const ProductDetails remove{"C:\\Sim", "REMOVE", folder, title};
+      LibraryEdit removed = EditLibraryText(original, remove, true);
+      EXPECT_EQ(removed.library_text + removed.caution_text, original);
+    }
   }
 }
 

@@ -3,7 +3,7 @@
 # the report drawn in it, a mouse click and a lone Shift that must not end the wait, a typed key
 # and a close request that must, and exit code 0 each time.
 # Usage: window_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
-# With WINDOW_TEST_SHOTS=<folder> it leaves a PNG of each window it checked there.
+# With WINDOW_TEST_SHOTS=<folder> it leaves an XWD screenshot of each window it checked there.
 source "$(dirname "$0")/script_lib.sh" "$@"
 title=$(basename "$prog"); title=${title%.*}
 
@@ -65,56 +65,37 @@ ended() {
 
 # lit_rows NAME: which of the 25 text rows of the window hold white pixels, as 25 0/1 digits.
 lit_rows() {
-  xwd -id "$wid" -silent | python3 -c '
-import struct, sys, zlib
-data = sys.stdin.buffer.read()
+  xwd -id "$wid" -silent >"$tmp/shot.xwd"
+  [ -n "${WINDOW_TEST_SHOTS:-}" ] && cp "$tmp/shot.xwd" "$WINDOW_TEST_SHOTS/$1.xwd"
+  python3 - "$tmp/shot.xwd" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
 h = struct.unpack(">25I", data[:100])
-size, w, hgt, order, bpp, bpl, ncolors = h[0], h[4], h[5], h[7], h[11], h[12], h[19]
+size, w, order, step, bpl, ncolors = h[0], h[4], h[7], h[11] // 8, h[12], h[19]
 pix = data[size + ncolors * 12:]
-step = bpp // 8
-def rgb(x, y):
+def white(x, y):
     p = pix[y * bpl + x * step:y * bpl + x * step + step]
-    v = int.from_bytes(p, "little" if order == 0 else "big")
-    return (v >> 16) & 255, (v >> 8) & 255, v & 255
-rows = [[rgb(x, y) for x in range(w)] for y in range(hgt)]
-lit = lambda r: any(p == (255, 255, 255) for y in range(8 * r, 8 * r + 8) for p in rows[y])
+    return int.from_bytes(p, "little" if order == 0 else "big") & 0xFFFFFF == 0xFFFFFF
+lit = lambda r: any(white(x, y) for y in range(8 * r, 8 * r + 8) for x in range(w))
 print("".join("1" if lit(r) else "0" for r in range(25)))
-if len(sys.argv) > 1:
-    raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in rows)
-    def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
-    head = struct.pack(">IIBBBBB", w, hgt, 8, 2, 0, 0, 0)
-    open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head)
-                                 + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
-' ${WINDOW_TEST_SHOTS:+"$WINDOW_TEST_SHOTS/$1.png"}
+EOF
 }
 
-# Asks the window to close the way a window manager's close button does.
+# Asks the window to close the way a window manager's close button does: a WM_DELETE_WINDOW
+# client message (event type 33, laid out as Xlib lays it out) in a 192-byte XEvent.
 close_request() {
   python3 - "$wid" <<'EOF'
-import ctypes, ctypes.util, sys
-x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
+import ctypes, struct, sys
+x = ctypes.CDLL("libX11.so.6")
 x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
 x.XInternAtom.restype = ctypes.c_ulong
 x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_char_p]
 x.XFlush.argtypes = [ctypes.c_void_p]
-class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
-                ("l", ctypes.c_long * 5)]
-class Event(ctypes.Union):
-    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
-x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                         ctypes.POINTER(Event)]
-d = x.XOpenDisplay(None)
-ev = Event()
-ev.xclient.type = 33  # ClientMessage
-ev.xclient.window = int(sys.argv[1])
-ev.xclient.message_type = x.XInternAtom(d, b"WM_PROTOCOLS", 0)
-ev.xclient.format = 32
-ev.xclient.l[0] = x.XInternAtom(d, b"WM_DELETE_WINDOW", 0)
-x.XSendEvent(d, ev.xclient.window, 0, 0, ctypes.byref(ev))
+d, w = x.XOpenDisplay(None), int(sys.argv[1])
+atom = lambda name: x.XInternAtom(d, name, 0)
+event = struct.pack("@iLiPLLil", 33, 0, 0, 0, w, atom(b"WM_PROTOCOLS"), 32, atom(b"WM_DELETE_WINDOW"))
+x.XSendEvent(d, w, 0, 0, event.ljust(192, b"\0"))
 x.XFlush(d)
 EOF
 }

@@ -1,7 +1,6 @@
-#include "console_win32.h"
-
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cstdio>
@@ -19,6 +18,31 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return TRUE;
   }
   return FALSE;  // Ctrl+C and Ctrl+Break end the process as usual
+}
+
+bool IsModifierOrLock(WORD virtual_key) {
+  switch (virtual_key) {
+    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT:
+    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL:
+    case VK_MENU: case VK_LMENU: case VK_RMENU:
+    case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The key code a console input event delivers, or 0 when the event is no key press: a key-down
+// yields its character, or 256 plus its virtual-key code for a key without one; releases,
+// Shift, Ctrl, Alt and lock keys alone, mouse, focus and size events yield 0.
+int ConsoleKeyCode(const INPUT_RECORD& event) {
+  if (event.EventType != KEY_EVENT) return 0;
+  const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+  if (!key.bKeyDown) return 0;
+  unsigned char c = static_cast<unsigned char>(key.uChar.AsciiChar);
+  if (c != 0) return c;
+  if (key.wVirtualKeyCode == 0 || IsModifierOrLock(key.wVirtualKeyCode)) return 0;
+  return 256 + key.wVirtualKeyCode;
 }
 
 class Win32Console : public Terminal {
@@ -72,29 +96,7 @@ class Win32Console : public Terminal {
   bool handler_installed_ = false;
 };
 
-bool IsModifierOrLock(WORD virtual_key) {
-  switch (virtual_key) {
-    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT:
-    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL:
-    case VK_MENU: case VK_LMENU: case VK_RMENU:
-    case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
-
-int ConsoleKeyCode(const INPUT_RECORD& event) {
-  if (event.EventType != KEY_EVENT) return 0;
-  const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
-  if (!key.bKeyDown) return 0;
-  unsigned char c = static_cast<unsigned char>(key.uChar.AsciiChar);
-  if (c != 0) return c;
-  if (key.wVirtualKeyCode == 0 || IsModifierOrLock(key.wVirtualKeyCode)) return 0;
-  return 256 + key.wVirtualKeyCode;
-}
 
 Terminal& ConsoleTerminal() {
   static Win32Console console;
