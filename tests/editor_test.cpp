@@ -45,11 +45,16 @@ const Text kTitleCaution =
     "But it is using another directory location\r\n"
     "Your scenery library has not been changed, because of this.\r\n";
 
-TEST(EditLibraryText, FolderEntryBeforeAnyHeaderHasNoSectionToCut) {
+// Entries at the very start of the library count like any other; a folder entry there has
+// no section to cut.
+TEST(EditLibraryText, EntriesBeforeAnyHeader) {
   const Text stray = "local=D:\\S\r\n[Area.001]\r\nlocal=D:\\A\r\nLayer=1\r\n";
   LibraryEdit edit = EditLibraryText(stray, Product("REMOVE", "D:\\S", "S"), false);
   EXPECT_FALSE(edit.changed);
   EXPECT_EQ(edit.library_text, stray);
+  EXPECT_EQ(edit.outcome, Outcome::NotEditable);
+  EXPECT_EQ(EditLibraryText("Title=S\r\n" + stray, Product("ADD", "D:\\T", "S"), false).outcome,
+            Outcome::TitleTaken);
 }
 
 TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {

@@ -41,29 +41,18 @@ bool Write(const Text& path, const Text& content) {
   return written;
 }
 
-TEST(ReadWholeFile, ReturnsEveryByteAndShowsNothing) {
+// Written over a longer file, which must be cut, and as a new file; read back as written.
+TEST(WholeFiles, EveryByteGoesThroughBothWays) {
   for (const auto& c : kContents) {
     ScratchFolder folder;
-    WriteRaw(folder.Path("scenery.cfg"), c.bytes);
-    for (bool quiet : {false, true}) {
+    for (const Text name : {"scenery.cfg", "new.cfg"}) {
+      if (name == "scenery.cfg") WriteRaw(folder.Path(name), std::string(300000, 'x'));
+      EXPECT_TRUE(Write(folder.Path(name), c.bytes)) << c.name;
+      EXPECT_EQ(ReadRaw(folder.Path(name)), c.bytes) << c.name;
       RecordingTerminal terminal;
-      EXPECT_EQ(Read(folder.Path("scenery.cfg"), quiet, terminal), c.bytes) << c.name;
+      EXPECT_EQ(Read(folder.Path(name), false, terminal), c.bytes) << c.name;
       EXPECT_EQ(terminal.shown, "") << c.name;
-      EXPECT_EQ(terminal.waits, 0) << c.name;
     }
-  }
-}
-
-// Over a longer file, which must be cut, and as a new file.
-TEST(WriteWholeFile, WritesExactlyTheContent) {
-  for (const auto& c : kContents) {
-    ScratchFolder folder;
-    Text path = folder.Path("scenery.cfg");
-    WriteRaw(path, std::string(300000, 'x'));
-    EXPECT_TRUE(Write(path, c.bytes)) << c.name;
-    EXPECT_EQ(ReadRaw(path), c.bytes) << c.name;
-    EXPECT_TRUE(Write(folder.Path("new.cfg"), c.bytes)) << c.name;
-    EXPECT_EQ(ReadRaw(folder.Path("new.cfg")), c.bytes) << c.name;
     EXPECT_EQ(folder.Names(), (std::set<std::string>{"new.cfg", "scenery.cfg"})) << c.name;
   }
 }
@@ -177,32 +166,6 @@ TEST(RemoveStaleTemporaries, RemovesLeftoversOfDeadRunsOnly) {
   CloseFile(&file);  // as when its run dies
   RemoveStaleTemporaries(folder.Path("scenery.cfg"));
   EXPECT_EQ(folder.Names(), kept);
-}
-
-TEST(ChangeFolder, RelativePathsFollowTheNewFolder) {
-  ScratchFolder folder;
-  WriteRaw(folder.Path("scenery.cfg"), "here");
-  Text before = CurrentFolder();
-  ASSERT_FALSE(before.empty());
-
-  ASSERT_EQ(ChangeFolder(folder.Path() + kPathSeparator), 0);
-  EXPECT_TRUE(std::filesystem::equivalent(CurrentFolder(), folder.Path()));
-  RecordingTerminal terminal;
-  EXPECT_EQ(Read("scenery.cfg", true, terminal), "here");
-  EXPECT_TRUE(FileExists("scenery.cfg"));
-
-  EXPECT_EQ(ChangeFolder(folder.Path("missing")), -1);
-  EXPECT_TRUE(std::filesystem::equivalent(CurrentFolder(), folder.Path()));
-  ASSERT_EQ(ChangeFolder(before), 0);
-}
-
-TEST(CommandArgument, OutOfRangeIsEmpty) {
-  const std::vector<Text> args = {"sceneryreg", "C:\\Sim", "ADD", "C:\\My Scenery", "My Title"};
-  struct Case { int n; Text expected; };
-  const Case cases[] = {{-1, ""},         {0, "sceneryreg"}, {1, "C:\\Sim"}, {3, "C:\\My Scenery"},
-                        {4, "My Title"}, {5, ""},           {1000, ""}};
-  for (const auto& c : cases) EXPECT_EQ(CommandArgument(args, c.n), c.expected) << c.n;
-  EXPECT_EQ(CommandArgument({}, 0), "");
 }
 
 }  // namespace
