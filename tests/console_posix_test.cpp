@@ -95,4 +95,27 @@ TEST(ConsoleTerminalPosix, OneKeyEndsOneWaitAndTheTerminalComesBack) {
   }
 }
 
+// A job in the terminal's background must not wait: nobody types to it, and switching the
+// terminal's mode would stop it.
+TEST(ConsoleTerminalPosix, BackgroundJobDoesNotWait) {
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);
+      _exit(ConsoleTerminal().WaitForKey() == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 3);
+  }
+  int status = 0;
+  bool ended = false;
+  for (int i = 0; i < 2000 && !(ended = waitpid(pid, &status, WNOHANG) == pid); ++i) usleep(5000);
+  if (!ended && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  close(master);
+}
+
 }  // namespace
