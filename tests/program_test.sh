@@ -100,15 +100,16 @@ holds "remove finds the folder written with a separator" cmp -s sim/scenery.cfg 
 
 # --- where relative paths are taken from ------------------------------------------------------
 fresh relative
-mkdir -p bin elsewhere
+# One level deeper than the program, so that "../sim" leads elsewhere from the caller's folder.
+mkdir -p bin elsewhere/inner
 cp "$prog" bin/
-cd elsewhere
+cd elsewhere/inner
 path_line
-runas ../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative
+runas ../../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative
 report 13 13 Relative "../product dir" yes
 expect_out "relative paths from the program's folder" "$PL$REPORT"
 holds "relative run changed the library beside the program" \
-  [ "$(tail -c 200 ../sim/scenery.cfg | grep -c 'local=../product dir')" = 1 ]
+  [ "$(tail -c 200 ../../sim/scenery.cfg | grep -c 'local=../product dir')" = 1 ]
 
 if [ -z "$emu" ]; then
   fresh bare_name
