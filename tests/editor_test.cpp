@@ -55,6 +55,8 @@ TEST(EditLibraryText, EntriesBeforeAnyHeader) {
   EXPECT_EQ(edit.outcome, Outcome::NotEditable);
   EXPECT_EQ(EditLibraryText("Title=S\r\n" + stray, Product("ADD", "D:\\T", "S"), false).outcome,
             Outcome::TitleTaken);
+  EXPECT_EQ(EditLibraryText(stray, Product("ADD", "D:\\S", "T"), false).outcome,
+            Outcome::FolderTaken);
 }
 
 TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
