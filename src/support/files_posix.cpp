@@ -150,9 +150,11 @@ bool CreateTemporary(const Text& target, bool target_exists, Text* temporary, Fi
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return Fail(err, "cannot create a temporary file beside " + target);
     // Held from here on. A cleaner that took it in the moment before (it looked stale) has
-    // removed it or is about to: leave it to that one and take another name.
+    // removed it or is about to: leave it to that one and take another name. A file system
+    // without locks leaves it unheld, and RemoveUnlessHeld cannot take it either.
     struct stat st;
-    if (!TryLockFile(fd) || fstat(fd, &st) != 0 || st.st_nlink == 0) {
+    bool taken = !TryLockFile(fd) && (errno == EAGAIN || errno == EACCES);
+    if (taken || fstat(fd, &st) != 0 || st.st_nlink == 0) {
       close(fd);
       continue;
     }
