@@ -43,8 +43,8 @@ const struct {
     {Outcome::NothingToRemove, "not removed: its folder is not in the library"},
     {Outcome::NotEditable, "nothing changed: no numbered area or layer, or no section to cut"},
     {Outcome::LibraryNotFound, "no scenery.cfg in SIMULATOR_FOLDER"},
-    {Outcome::BadArguments, "wrong action, or product details empty or holding a line break"},
-    {Outcome::LibraryNotSaved, "the library could not be read, saved or locked; not changed"},
+    {Outcome::BadArguments, "wrong action, or product details empty, broken or outside the code page"},
+    {Outcome::LibraryNotSaved, "the library could not be read, saved or locked, or is too large"},
 };
 
 Text Usage() {
