@@ -202,10 +202,6 @@ bool SameText(const Text& a, const Text& b) {
   return a == b;
 }
 
-Text JoinText(const Text& a, const Text& b) {
-  return a + b;
-}
-
 static bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }

@@ -59,9 +59,6 @@ inline int ByteAt(const Text& t, int pos) {
 // True when a and b hold the same bytes in the same order.
 bool SameText(const Text& a, const Text& b);
 
-// The bytes of a followed by the bytes of b.
-Text JoinText(const Text& a, const Text& b);
-
 // The number at the start of t ("&H", "&O", "&B" forms or a decimal number), 0 when none.
 // Gives the same result on every platform: it does not use the C runtime's conversions.
 double TextToNumber(const Text& t);
