@@ -127,10 +127,7 @@ class EditorFiles : public testing::Test {
     fs::create_directory(sim);
     fs::create_directory(alps);
     // Nobody else may be kept waiting for the library while a message waits for its key.
-    term.at_key = [this] {
-      std::string err;
-      lock_free_at_every_key &= LockLibrary(library, std::chrono::milliseconds(0), &err) != nullptr;
-    };
+    term.at_key = [this] { lock_free_at_every_key &= GrantedElsewhere(library, {}); };
   }
   Text Run(const Text& action, const Text& folder, const Text& title) {
     err.clear();
@@ -148,109 +145,82 @@ class EditorFiles : public testing::Test {
   std::string err;  // of the last run
 };
 
-const Text kSaveFailure =
-    "Sorry, but this program could not save your 'Scenery.cfg' file, your scenery library has "
-    "not been changed";
-
 TEST_F(EditorFiles, BackupIsMadeOnceAndNeverRefreshed) {
   WriteRaw(library, kTwelveFourteen);
   EXPECT_EQ(Run("ADD", alps, "Alps"), AlpsReport(alps, true));
-  EXPECT_EQ(ReadRaw(library), kTwelveFourteen + AlpsSection(alps));
-  EXPECT_EQ(ReadRaw(backup), kTwelveFourteen);
-
   EXPECT_EQ(Run("REMOVE", alps, "Alps"), "");
-  EXPECT_EQ(ReadRaw(library), kTwelveFourteen + "\r\n\r\n");
-  EXPECT_EQ(ReadRaw(backup), kTwelveFourteen);
-
   EXPECT_EQ(Run("ADD", alps, "Alps"), AlpsReport(alps, false));
   EXPECT_EQ(ReadRaw(library), kTwelveFourteen + "\r\n\r\n" + AlpsSection(alps));
   EXPECT_EQ(ReadRaw(backup), kTwelveFourteen);
-  EXPECT_EQ(term.shown, "");
-}
-
-TEST_F(EditorFiles, MissingProductFolderGetsNoBackupAndNoBackupSentence) {
-  WriteRaw(library, kTwelveFourteen);
+  // A product folder that does not exist gets no backup, and the report names none.
   const Text missing = scratch.Path("missing");
+  WriteRaw(library, kTwelveFourteen);
   EXPECT_EQ(Run("ADD", missing, "Alps"), AlpsReport(missing, false));
   EXPECT_FALSE(fs::exists(missing));
-  EXPECT_EQ(ReadRaw(library), kTwelveFourteen + AlpsSection(missing));
-}
-
-TEST_F(EditorFiles, ReadOnlyLibraryIsLeftAloneAndTheResultSaysSo) {
-  const Text library_text = kTwelveFourteen + "[Area.020]\r\nlocal=" + alps + "\r\nLayer=1\r\n";
-  WriteRaw(library, library_text);
-  fs::permissions(library, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_EQ(Run("ADD", scratch.Path("other"), "Other"), kSaveFailure);
-  EXPECT_EQ(Run("REMOVE", alps, "Alps"), kSaveFailure);
-  EXPECT_NE(err, "");
-  EXPECT_EQ(ReadRaw(library), library_text);
   EXPECT_EQ(term.shown, "");
 }
 
-TEST_F(EditorFiles, RunThatCannotGetTheLockInTimeChangesNothing) {
-  WriteRaw(library, kTwelveFourteen);
-  std::string lock_err;
-  auto held = LockLibrary(library, std::chrono::milliseconds(0), &lock_err);
-  ASSERT_NE(held, nullptr) << lock_err;
-  settings.lock_wait = std::chrono::milliseconds(50);
-  EXPECT_EQ(Run("ADD", alps, "Alps"), kSaveFailure);
-  EXPECT_NE(err, "");
-  EXPECT_EQ(ReadRaw(library), kTwelveFourteen);
-  EXPECT_FALSE(fs::exists(backup));
-  held.reset();
-  EXPECT_EQ(Run("ADD", alps, "Alps"), AlpsReport(alps, true));
-}
-
-TEST_F(EditorFiles, LibraryPastTheSizeLimitIsRefusedBeforeAnyBackupOrWrite) {
+// Each refusal comes before any backup or write, with the reason kept.
+TEST_F(EditorFiles, RefusedRunsChangeNothing) {
   const Text kTooLarge =
       "Sorry, but your 'Scenery.cfg' file is too large for this program (over 1 GiB), your "
       "scenery library has not been changed";
-  const Text library_text = kTwelveFourteen + "[Area.020]\r\nlocal=" + alps + "\r\nLayer=1\r\n";
-  WriteRaw(library, library_text);
-  struct Case { const char* action; size_t limit; bool refused; };
+  const Text kSaveFailure =
+      "Sorry, but this program could not save your 'Scenery.cfg' file, your scenery library "
+      "has not been changed";
+  const Text text = kTwelveFourteen + "[Area.020]\r\nlocal=" + alps + "\r\nLayer=1\r\n";
+  std::unique_ptr<LibraryLock> held;
+  struct Case { const char* name; std::function<void()> setup; Text action, result; bool backup; };
   const Case cases[] = {
-      {"REMOVE", library_text.size() - 1, true},
-      {"ADD", library_text.size() + 30, true},  // the new section would not fit
+      {"library past the limit", [&] { settings.size_limit = text.size() - 1; }, "REMOVE",
+       kTooLarge, false},
+      {"an ADD would pass the limit", [&] { settings.size_limit = text.size() + 30; }, "ADD",
+       kTooLarge, false},
+      {"lock held by another run", [&] { held = LockLibrary(library, {}, &err); }, "REMOVE",
+       kSaveFailure, false},
+      {"read-only library", [&] { fs::permissions(library, fs::perms::owner_read); }, "REMOVE",
+       kSaveFailure, true},
   };
-  for (const auto& c : cases) {
-    settings.size_limit = c.limit;
-    EXPECT_EQ(Run(c.action, c.action == Text("ADD") ? scratch.Path("new") : alps, "New"),
-              kTooLarge) << c.action;
-    EXPECT_NE(err, "") << c.action;
-    EXPECT_EQ(ReadRaw(library), library_text) << c.action;
-    EXPECT_FALSE(fs::exists(backup)) << c.action;
+  settings.lock_wait = std::chrono::milliseconds(50);
+  for (const Case& c : cases) {
+    WriteRaw(library, text);
+    c.setup();
+    EXPECT_EQ(Run(c.action, alps, "New"), c.result) << c.name;
+    EXPECT_NE(err, "") << c.name;
+    EXPECT_EQ(ReadRaw(library), text) << c.name;
+    EXPECT_EQ(fs::remove(backup), c.backup) << c.name;
+    held.reset();
+    settings.size_limit = kLibrarySizeLimit;
   }
-  settings.size_limit = library_text.size();
+  fs::permissions(library, fs::perms::owner_all);
+  settings.size_limit = text.size();
   EXPECT_EQ(Run("REMOVE", alps, "Alps"), "");
   EXPECT_EQ(ReadRaw(library), kTwelveFourteen + "\r\n");
   EXPECT_EQ(term.shown, "");
 }
 
-TEST_F(EditorFiles, LibraryThatIsAFolderStopsAfterTheReadMessage) {
+TEST_F(EditorFiles, LibraryThatCannotBeReadStopsAfterTheReadMessage) {
   fs::create_directory(library);
   EXPECT_EQ(Run("ADD", alps, "Alps"), "");
   EXPECT_EQ(term.shown, "Error opening file: " + library + "   Errorcode=2\r\n<key>");
   EXPECT_TRUE(lock_free_at_every_key);
-  EXPECT_TRUE(fs::is_directory(library));
   EXPECT_TRUE(fs::is_empty(library));
   EXPECT_FALSE(fs::exists(backup));
 }
 
 TEST_F(EditorFiles, UnchangedLibraryIsNotRewritten) {
-  const Text library_text =
+  const Text text =
       kTwelveFourteen + "[Area.020]\r\nTitle=Alps\r\nlocal=C:\\Elsewhere\r\nLayer=1\r\n";
-  WriteRaw(library, library_text);
+  WriteRaw(library, text);
   const fs::file_time_type old_time = fs::last_write_time(library) - std::chrono::hours(24 * 400);
   fs::last_write_time(library, old_time);
-
   EXPECT_EQ(Run("REMOVE", alps, "Alps"), "");  // not in the library
   EXPECT_EQ(term.shown, "");
   EXPECT_EQ(Run("ADD", alps, "alps"), "");  // title taken: the caution, after the lock
   EXPECT_EQ(term.shown, kTitleCaution + "\r\n<key>");
   EXPECT_TRUE(lock_free_at_every_key);
-
   EXPECT_EQ(fs::last_write_time(library), old_time);
-  EXPECT_EQ(ReadRaw(library), library_text);
+  EXPECT_EQ(ReadRaw(library), text);
 }
 
 }  // namespace

@@ -5,37 +5,27 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 int main(int argc, char** argv) {
-  if (argc < 3) return 2;
-  const DWORD wait_ms = static_cast<DWORD>(std::atoi(argv[1]) * 1000);
-  int first = 2;
-  DWORD flags = 0;
-  if (std::strcmp(argv[first], "--new-console") == 0) {
-    flags = CREATE_NEW_CONSOLE;
-    ++first;
-  }
+  const bool new_console = argc > 2 && std::string(argv[2]) == "--new-console";
   std::string command;
-  for (int i = first; i < argc; ++i) command += std::string(i > first ? " \"" : "\"") + argv[i] + "\"";
-
+  for (int i = new_console ? 3 : 2; i < argc; ++i) command += "\"" + std::string(argv[i]) + "\" ";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION child = {};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                      &startup, &child)) {
+  if (argc < 3 || !CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                  new_console ? CREATE_NEW_CONSOLE : 0, nullptr, nullptr, &startup,
+                                  &child)) {
     return 3;
   }
   DWORD code = 99;
-  if (WaitForSingleObject(child.hProcess, wait_ms) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(child.hProcess, std::atoi(argv[1]) * 1000) == WAIT_OBJECT_0) {
     GetExitCodeProcess(child.hProcess, &code);
   } else {
     TerminateProcess(child.hProcess, 99);
   }
-  CloseHandle(child.hProcess);
-  CloseHandle(child.hThread);
   return static_cast<int>(code);
 }

@@ -1,43 +1,36 @@
 #!/usr/bin/env bash
-# Builds the example installer with makensis, then installs, installs again and uninstalls
-# silently under Wine on a sample library, as a deployment tool would: nothing may wait, and
-# the installer's exit code is sceneryreg's.
+# The .exe as installers meet it: its version resource and manifest, then the example installer
+# built with makensis and run silently under Wine as a deployment tool would: install, install
+# again, uninstall. Nothing may wait, and the installer's exit code is sceneryreg's.
 # Usage: installer_test.sh PROGRAM EMULATOR   (the Windows build only)
 source "$(dirname "$0")/script_lib.sh" "$@"
+version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")
+holds "the version resource carries the version --version prints" \
+  eval '[ "$(strings -el "$prog" | grep -A1 -x ProductVersion | tail -1)" = "$version" ]'
+holds "the manifest asks for no elevation" eval 'strings "$prog" | grep -q "level=\"asInvoker\""'
 if ! command -v makensis >/dev/null; then
   echo "SKIP: makensis not found (Debian package nsis, which scripts/install-deps.sh installs)"
   exit 77
 fi
-tmp=$(mktemp -d /tmp/sceneryreg-installer.XXXXXX)
-trap 'rm -rf "$tmp"' EXIT
 sample="$here/../examples/scenery.cfg"
-mkdir "$tmp/sim"
-cp "$sample" "$tmp/sim/scenery.cfg"
+mkdir "$tmp/sim" && cp "$sample" "$tmp/sim/scenery.cfg"
 # /D= takes no quotes, so the product folder has no blank in it.
 sim=$(winpath "$tmp/sim") product=$(winpath "$tmp/Demo")
-
-# run NAME CODE COMMAND...: COMMAND ends by itself with exit code CODE.
-run() {
+installs() {  # installs NAME CODE COMMAND...: COMMAND ends by itself with exit code CODE
   timeout 120 $emu "${@:3}" </dev/null >"$tmp/out" 2>&1
-  local rc=$?
-  check "$1: exit $2" "$([ "$rc" = "$2" ]; echo $?)" "exit $rc"
+  local rc=$?; check "$1: exit $2" "$([ "$rc" = "$2" ]; echo $?)" "exit $rc"
 }
-
 makensis -V2 -DSCENERYREG_EXE="$prog" -DOUTFILE="$tmp/demo_setup.exe" \
   "$here/../examples/installer/demo_installer.nsi" >"$tmp/out" 2>&1
 check "makensis builds the example" $? "$(tail -3 "$tmp/out")"
-
-run "install" 0 "$tmp/demo_setup.exe" /S "/SIM=$sim" "/D=$product"
-{ cat "$sample"; section 013 13 "Demo Harbour Scenery" "$product"; } > "$tmp/added"
-holds "install: the library holds the section" cmp -s "$tmp/sim/scenery.cfg" "$tmp/added"
+installs "install" 0 "$tmp/demo_setup.exe" /S "/SIM=$sim" "/D=$product"
+holds "install: the library holds the section" \
+  cmp -s "$tmp/sim/scenery.cfg" <(cat "$sample"; section 013 13 "Demo Harbour Scenery" "$product")
 # A trailing separator on the simulator folder must not break the tool's command line.
-run "second install: already registered" 10 "$tmp/demo_setup.exe" /S "/SIM=$sim$SEP" "/D=$product"
-holds "second install: library unchanged" cmp -s "$tmp/sim/scenery.cfg" "$tmp/added"
-
-run "uninstall" 0 "$tmp/Demo/uninstall.exe" /S "_?=$product"
+installs "second install: already registered" 10 "$tmp/demo_setup.exe" /S "/SIM=$sim$SEP" "/D=$product"
+installs "uninstall" 0 "$tmp/Demo/uninstall.exe" /S "_?=$product"
 holds "uninstall: the library as before, with the CR LF pair of the cut" \
   cmp -s "$tmp/sim/scenery.cfg" <(cat "$sample"; printf '\r\n\r\n')
 holds "uninstall: the product is gone, the backup stays" \
   eval '[ ! -e "$tmp/Demo/sceneryreg.exe" ] && cmp -s "$tmp/Demo/scenery_beforeinstall.cfg" "$sample"'
-
 finish installer

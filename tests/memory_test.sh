@@ -5,40 +5,28 @@
 # own footprint nor the machine enters. Native only: under Wine the emulator's memory would.
 # Usage: memory_test.sh PROGRAM
 source "$(dirname "$0")/script_lib.sh" "$@"
-tmp=$(mktemp -d /tmp/sceneryreg-memory.XXXXXX)
-trap 'rm -rf "$tmp"' EXIT
 cd "$tmp" && mkdir sim prod
+library 10 tiny.cfg && library 300000 big.cfg
+size=$(stat -c %s big.cfg)
 
-library() {  # library AREAS FILE: realistic sections with CR LF line ends, about 120 bytes each
-  awk -v n="$1" -v packs="$tmp/packs" 'BEGIN { ORS = "\r\n"; print "[General]"; print ""
-    for (i = 1; i <= n; i++) {
-      printf "[Area.%03d]\r\n", i; print "Title=Generated Scenery Region " i
-      print "Local=" packs "/Pack " i; print "Layer=" i; print "Active=TRUE"; print ""
-    } }' > "$2"
-}
-
-# measure NAME SIZE-CHANGE ACTION FOLDER TITLE: one run on a fresh copy of $lib, whose size
-# must then grow, shrink or stay (+, -, =); sets kb to the run's peak memory in KiB.
+# measure LIBRARY CHANGE ACTION FOLDER TITLE: one run on a fresh copy of LIBRARY, which must
+# then grow, shrink or stay (+, -, =); sets kb to the run's peak memory in KiB.
 measure() {
-  cp "$lib" sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
+  cp "$1" sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
   /usr/bin/time -f %M -o rss "$prog" "$tmp/sim" "$3" "$4" "$5" </dev/null >/dev/null 2>&1
-  kb=$(tail -1 rss)
-  local change sign=
-  change=$(( $(stat -c %s sim/scenery.cfg) - $(stat -c %s "$lib") ))
+  local change=$(( $(stat -c %s sim/scenery.cfg) - $(stat -c %s "$1") )) sign==
   ((change > 0)) && sign=+; ((change < 0)) && sign=-
-  holds "$1: the run did its work" [ "${sign:-=}" = "$2" ]
-  [ "$lib" = big.cfg ] || return 0
-  local ratio
-  ratio=$(awk -v k="$kb" -v b="$base_kb" -v s="$size" 'BEGIN { printf "%.2f", (k - b) * 1024 / s }')
-  echo "$1: peak $((kb / 1024)) MiB, beyond a tiny library's run $ratio times the library"
-  check "$1 holds one copy of the library" "$(awk -v r="$ratio" 'BEGIN { print !(r <= 1.25) }')"
+  holds "$3 $5: the run did its work" [ "$sign" = "$2" ]
+  kb=$(tail -1 rss)
 }
-
-lib=tiny.cfg; library 10 "$lib"
-measure "tiny ADD" + ADD "$tmp/prod" "Memory Product"; base_kb=$kb
-lib=big.cfg; library 400000 "$lib"; size=$(stat -c %s "$lib")
-measure "ADD with a backup" + ADD "$tmp/prod" "Memory Product"
-measure "REMOVE" - REMOVE "$tmp/packs/Pack 200000" "Any Title"
-measure "refused ADD" = ADD "$tmp/prod" "Generated Scenery Region 200000"
-
+one_copy() {  # one_copy CHANGE ACTION FOLDER TITLE, on the big library
+  measure big.cfg "$@"
+  local ratio=$(awk -v k="$kb" -v b="$base" -v s="$size" 'BEGIN { printf "%.2f", (k - b) * 1024 / s }')
+  echo "$2 $4: beyond a tiny library's run, $ratio times the library"
+  check "$2 $4 holds one copy of the library" "$(awk -v r="$ratio" 'BEGIN { print !(r <= 1.25) }')"
+}
+measure tiny.cfg + ADD "$tmp/prod" "Memory Product"; base=$kb
+one_copy + ADD "$tmp/prod" "Memory Product"
+one_copy - REMOVE 'D:\Sim Addons\Generated Scenery Pack 150000\Scenery' "Any Title"
+one_copy = ADD "$tmp/prod" "Generated Scenery Region 150000"
 finish memory

@@ -1,156 +1,132 @@
 #!/usr/bin/env bash
-# End-to-end runs of the built program in scratch folders, with standard input not a terminal
-# and no display, checking the exact console transcript, the exit code and the files left.
+# End-to-end runs of the built program, standard input not a terminal and no display: every
+# outcome as a data row, run once as a user runs it and once with --unattended, checking the
+# exact transcript, the exit code and the library left behind. Then where relative folders are
+# taken from, wildcards, the Windows code page, key waits on a terminal, --help and --version.
 # Usage: program_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
 source "$(dirname "$0")/script_lib.sh" "$@"
-sample="$here/../examples/scenery.cfg"
-tmp=$(mktemp -d /tmp/sceneryreg-e2e.XXXXXX)
-trap 'rm -rf "$tmp"' EXIT
-
-# runas COMMAND ARGS...: runs in the current folder; sets $out (stdout bytes) and $rc.
-runas() {
-  timeout 60 $emu "$@" </dev/null >"$tmp/out" 2>"$tmp/err"
-  rc=$?
-  out=$(cat "$tmp/out"; printf x); out=${out%x}
-}
-
-expect_out() {  # expect_out NAME EXPECTED: the last run printed EXPECTED and exited 0
-  if [ "$out" == "$2" ] && [ "$rc" = 0 ]; then check "$1" 0; else
-    check "$1" 1 "exit $rc"
-    printf 'expected: %q\n  actual: %q\n' "$2" "$out"
-    [ -s "$tmp/err" ] && sed 's/^/  stderr: /' "$tmp/err" | head -5
-  fi
-}
-expect_run() { local name=$1 want=$2; shift 2; runas "$prog" "$@"; expect_out "$name" "$want"; }
-
-# The first line of every run, for the current folder. (Kept in a variable: command
-# substitution would drop its line end.)
-path_line() { printf -v PL 'current Path is:%s%s\r\n' "$(winpath "$PWD")" "$SEP"; }
-
-NOLIB="Sorry, but I Can't find your 'Scenery.cfg' file, please add this to your scenery library manually$CRLF"
-SYNTAX="Sorry, but this program failed, there a syntex error$CRLF"
-DETAILS="Sorry, but this program failed to find your product details$CRLF"
-
-# report AREA LAYER TITLE FOLDER WITH_BACKUP: sets REPORT to the ADD report as the window
-# fallback prints it.
-report() {
-  local r="Scenery AREA added:${CRLF}${CRLF}AREA=$1${CRLF}Title=$3${CRLF}localv=$4${CRLF}"
-  r+="Active=TRUE${CRLF}Layer=$2${CRLF}${CRLF}If you wish to move this Layer, please use the FS scenery library"
-  if [ "$5" = yes ]; then r+=$'\n\r\n\r'"Backup made of 'scenery.cfg' at $4${SEP}scenery_beforeinstall.cfg"; fi
-  REPORT="$r${CRLF}${CRLF}PRESS ANY KEY${CRLF}"
-}
-
-fresh() {  # fresh NAME: a scratch case folder with a simulator library and a product folder
-  case_dir="$tmp/$1"
-  mkdir -p "$case_dir/sim" "$case_dir/product dir"
-  cp "$sample" "$case_dir/sim/scenery.cfg"
-  cd "$case_dir"
-  path_line
-  sim=$(winpath "$case_dir/sim")
-  product=$(winpath "$case_dir/product dir")
-}
+cd "$tmp" && mkdir -p sim "product dir"
+printf -v PL 'current Path is:%s%s\r\n' "$(winpath "$tmp")" "$SEP"
+sim=$(winpath "$tmp/sim") product=$(winpath "$tmp/product dir") other=$(winpath "$tmp/other")
+title="Demo Harbour"
 backup="product dir/scenery_beforeinstall.cfg"
-{ cat "$sample"; printf '\r\n\r\n'; } > "$tmp/removed"  # the sample after an ADD and a REMOVE
 
-# --- argument errors: every failing check, alone and together ---------------------------------
-fresh no_arguments
-expect_run "no arguments" "$PL$NOLIB$DETAILS"
+# report AREA TITLE FOLDER: the ADD report with its backup sentence, as the console shows it.
+report() {
+  REPORT="Scenery AREA added:${CRLF}${CRLF}AREA=$1${CRLF}Title=$2${CRLF}localv=$3${CRLF}Active=TRUE"
+  REPORT+="${CRLF}Layer=$1${CRLF}${CRLF}If you wish to move this Layer, please use the FS scenery library"
+  REPORT+=$'\n\r\n\r'"Backup made of 'scenery.cfg' at $3${SEP}scenery_beforeinstall.cfg${CRLF}${CRLF}PRESS ANY KEY${CRLF}"
+}
+HEAD="Adding your Product to your FS scenery Library:${CRLF}${CRLF}${CRLF}${CRLF}Caution another product found using the same"
+FOLDER="$HEAD product location: ${CRLF}${CRLF}'$product'${CRLF}${CRLF}"
+FOLDER+="Your scenery library has not been changed, because of this.${CRLF}${CRLF}"
+TITLE="$HEAD name: ${CRLF}${CRLF}'$title'${CRLF}${CRLF}But it is using another directory location${CRLF}"
+TITLE+="Your scenery library has not been changed, because of this.${CRLF}${CRLF}"
 
-fresh bad_action
-expect_run "unknown action" "$PL$SYNTAX" "$sim" MOVE "$product" Demo
-holds "unknown action leaves library" cmp -s sim/scenery.cfg "$sample"
-holds "unknown action makes no backup" [ ! -e "$backup" ]
-expect_run "action with a trailing blank" "$PL$SYNTAX" "$sim" "ADD " "$product" Demo
-expect_run "empty title" "$PL$DETAILS" "$sim" ADD "$product" ""
-expect_run "empty folder" "$PL$DETAILS" "$sim" ADD "" Demo
-expect_run "bad action and empty title: details message wins" "$PL$DETAILS" "$sim" MOVE "$product" ""
-expect_run "title with a line break" "$PL$DETAILS" "$sim" ADD "$product" $'Demo\r\n[Area.999]'
-expect_run "folder with a line break" "$PL$DETAILS" "$sim" ADD $'x\ny' Demo
-holds "refused runs leave library" cmp -s sim/scenery.cfg "$sample"
+# The libraries the rows start from and end with.
+cp "$here/../examples/scenery.cfg" sample.cfg
+{ cat sample.cfg; section 013 13 "$title" "$product"; } > added.cfg
+{ cat sample.cfg; printf '\r\n\r\n'; } > removed.cfg
+{ cat sample.cfg; section 013 13 Trailing "$product$SEP"; } > trailing.cfg
+printf '[Area.001]\r\nTitle=No Layer\r\nlocal=D:\\x\r\n' > nolayer.cfg
+printf 'local=%s\r\n[Area.001]\r\nLayer=1\r\n' "$product" > stray.cfg  # before any header
+cp sample.cfg readonly.cfg && chmod a-w readonly.cfg
 
-fresh missing_library
-rm sim/scenery.cfg
-expect_run "missing library" "$PL$NOLIB" "$sim" ADD "$product" Demo
-holds "missing library creates nothing" [ -z "$(find sim "product dir" -mindepth 1)" ]
-expect_run "all three checks fail" "$PL$NOLIB$DETAILS" "$sim" BAD "$product" ""
-mkdir sim/scenery.cfg
-expect_run "library that is a folder" "$PL$NOLIB" "$sim" ADD "$product" Demo
+# row NAME CODE START END OUTPUT ARGS...: on the library START (none: no library; folder: a
+# folder in its place; fifo: a named pipe), the program run with ARGS prints the path line and OUTPUT and leaves
+# END; it exits 0, and CODE when run with --unattended. Refused arguments (15, 16) leave no
+# backup either.
+row() {
+  local name=$1 code=$2 start=$3 end=$4 want=$PL$5 mode
+  shift 5
+  for mode in "" --unattended; do
+    rm -rf sim/scenery.cfg "$backup"
+    case $start in none) ;; folder) mkdir sim/scenery.cfg ;; fifo) mkfifo sim/scenery.cfg ;; *) cp -p "$start" sim/scenery.cfg ;; esac
+    run ${mode:+"$mode"} "$@"
+    local rc_want=$([ -n "$mode" ] && echo "$code" || echo 0)
+    if [ "$out" == "$want" ] && [ "$rc" = "$rc_want" ]; then check "$name $mode" 0; else
+      check "$name $mode" 1 "exit $rc, expected $rc_want"
+      printf 'expected: %q\n  actual: %q\n' "$want" "$out"
+      sed 's/^/  stderr: /' "$tmp/err" | head -5
+    fi
+    case $end in none) ;; *) holds "$name $mode: library afterwards" cmp -s sim/scenery.cfg "$end" ;; esac
+    [[ $code != 1[56] ]] || holds "$name $mode: no backup" [ ! -e "$backup" ]
+  done
+}
 
-# --- ADD and REMOVE ---------------------------------------------------------------------------
-fresh add_remove
-title="Demo Harbour Scenery"
-report 13 13 "$title" "$product" yes
-expect_run "add in lower case" "$PL$REPORT" "$sim" add "$product" "$title"
-{ cat "$sample"; section 013 13 "$title" "$product"; } > "$tmp/added"
-holds "add appends the section" cmp -s sim/scenery.cfg "$tmp/added"
-holds "add keeps the backup" cmp -s "$backup" "$sample"
-expect_run "second add of the same product" "$PL" "$sim" ADD "$product" "$title"
-holds "second add changes nothing" cmp -s sim/scenery.cfg "$tmp/added"
-expect_run "remove in mixed case" "$PL" "$sim" Remove "$product" "$title"
-holds "remove cuts the section" cmp -s sim/scenery.cfg "$tmp/removed"
-holds "backup is never refreshed" cmp -s "$backup" "$sample"
-expect_run "second remove" "$PL" "$sim" ReMoVe "$product" "$title"
-holds "second remove changes nothing" cmp -s sim/scenery.cfg "$tmp/removed"
+report 13 "$title" "$product"
+#   name                             code start       end          output       arguments
+row "added"                          0  sample.cfg   added.cfg    "$REPORT"    "$sim" add "$product" "$title"
+holds "the backup is the library as it was" cmp -s "$backup" sample.cfg
+row "removed"                        0  added.cfg    removed.cfg  ""           "$sim" Remove "$product" "$title"
+row "already registered"             10 added.cfg    added.cfg    ""           "$sim" ADD "$product" "$title"
+row "folder under another title"     11 added.cfg    added.cfg    "$FOLDER"    "$sim" ADD "$product" Other
+row "title with another folder"      12 added.cfg    added.cfg    "$TITLE"     "$sim" ADD "$other" "$title"
+row "nothing to remove"              13 sample.cfg   sample.cfg   ""           "$sim" REMOVE "$product" "$title"
+row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  ""           "$sim" ADD "$product" "$title"
+row "no section to cut"              14 stray.cfg    stray.cfg    ""           "$sim" REMOVE "$product" "$title"
+row "library not found"              15 none         none         "$NOLIB"     "$sim" ADD "$product" "$title"
+row "library that is a folder"       15 folder       none         "$NOLIB"     "$sim" ADD "$product" "$title"
+row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX"    "$sim" MOVE "$product" "$title"
+row "action with a trailing blank"   16 sample.cfg   sample.cfg   "$SYNTAX"    "$sim" "ADD " "$product" "$title"
+row "empty title"                    16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD "$product" ""
+row "empty folder"                   16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD "" "$title"
+row "title with a line break"        16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD "$product" $'Demo\r\n[Area.999]'
+row "folder with a line break"       16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD $'x\ny' "$title"
+row "wrong action and empty title"   16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" MOVE "$product" ""
+row "wrong action, no library"       16 none         none         "$NOLIB$SYNTAX"  "$sim" BAD "$product" "$title"
+row "every check fails"              16 none         none         "$NOLIB$DETAILS" "$sim" BAD "$product" ""
+row "no arguments"                   16 none         none         "$NOLIB$DETAILS"
+# Only the exact word switches: otherwise it is the simulator folder.
+row "the switch in another case"     16 none         none         "$NOLIB$SYNTAX"  --Unattended "$sim" ADD "$product" "$title"
+[ -n "$emu" ] || row "library that cannot be read" 17 fifo none \
+  "Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF" "$sim" ADD "$product" "$title"
+row "read-only library"              17 readonly.cfg readonly.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" "$title"
+report 13 Trailing "$product$SEP"
+row "trailing separators"            0  sample.cfg   trailing.cfg "$REPORT"    "$sim$SEP" ADD "$product$SEP" Trailing
+row "removed without the separator"  0  trailing.cfg removed.cfg  ""           "$sim" REMOVE "$product" Trailing
+if [ -n "$emu" ]; then
+  # Arguments the Windows code page cannot hold are refused, not turned into look-alikes.
+  mkdir -p "$tmp/Łódź" && lodz=$(winpath "$tmp/Łódź")
+  row "folder outside the code page"    16 sample.cfg sample.cfg "$DETAILS"  "$sim" ADD "$lodz" Lodz
+  row "title outside the code page"     16 sample.cfg sample.cfg "$DETAILS"  "$sim" ADD "$product" "日本の風景"
+  cp sample.cfg "$tmp/Łódź/scenery.cfg"
+  row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB"    "$lodz" ADD "$product" Lodz
+  row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX"   "$sim" ＡＤＤ "$product" Lodz
+  report 13 $'Caf\xe9' "$product"
+  { cat sample.cfg; section 013 13 $'Caf\xe9' "$product"; } > cafe.cfg
+  row "a title in the code page is written in its bytes" 0 sample.cfg cafe.cfg "$REPORT" "$sim" ADD "$product" Café
+fi
 
-fresh trailing_separator
-report 13 13 Trailing "$product$SEP" yes
-expect_run "folders with a trailing separator" "$PL$REPORT" "$sim$SEP" ADD "$product$SEP" Trailing
-runas "$prog" "$sim" REMOVE "$product" Trailing
-holds "remove finds the folder written with a separator" cmp -s sim/scenery.cfg "$tmp/removed"
-
-# --- where relative paths are taken from ------------------------------------------------------
-fresh relative
-# One level deeper than the program, so that "../sim" leads elsewhere from the caller's folder.
-mkdir -p bin elsewhere/inner
-cp "$prog" bin/
-cd elsewhere/inner
-path_line
-runas ../../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative
-report 13 13 Relative "../product dir" yes
-expect_out "relative paths from the program's folder" "$PL$REPORT"
-holds "relative run changed the library beside the program" \
-  [ "$(tail -c 200 ../../sim/scenery.cfg | grep -c 'local=../product dir')" = 1 ]
-
+# Relative folders are taken from the program's folder, here two levels above the caller's,
+# so that "../sim" leads elsewhere from either; a bare program name keeps the caller's folder.
+mkdir -p rel/bin rel/sim rel/elsewhere/inner && cp sample.cfg rel/sim/scenery.cfg && cp "$prog" rel/bin/
+cd rel/elsewhere/inner
+timeout 60 $emu ../../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative </dev/null >/dev/null
+holds "relative paths from the program's folder" grep -q 'local=../product dir' ../../sim/scenery.cfg
 if [ -z "$emu" ]; then
-  fresh bare_name
-  mkdir -p bin "$(basename "$prog")"  # a folder that bears the program's name
-  cp "$prog" bin/
-  PATH="$case_dir/bin:$PATH" runas "$(basename "$prog")" sim ADD "product dir" Bare
-  report 13 13 Bare "product dir" yes
-  expect_out "bare program name keeps the caller's folder" "$PL$REPORT"
+  mkdir -p "$(basename "$prog")" sim "product dir" && cp ../../sim/scenery.cfg sim/
+  PATH="$tmp/rel/bin:$PATH" timeout 60 "$(basename "$prog")" sim ADD "product dir" Bare </dev/null >/dev/null
+  holds "a bare program name keeps the caller's folder" grep -q 'local=product dir' sim/scenery.cfg
 fi
+cd "$tmp"
 
-# --- wildcards: the Windows runtime expands them, relative to the caller's folder ------------
-fresh wildcard
+# Wildcards: the Windows runtime expands them, from the caller's folder; POSIX shells did.
 touch Alpha1.cfgx
-if [ -n "$emu" ]; then
-  report 13 13 Alpha1.cfgx "$product" yes
-  expect_run "wildcard expands" "$PL$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
-else
-  report 13 13 'Alpha*.cfgx' "$product" yes
-  expect_run "no wildcard expansion on POSIX" "$PL$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
-fi
+if [ -n "$emu" ]; then report 13 Alpha1.cfgx "$product"; else report 13 'Alpha*.cfgx' "$product"; fi
+row "wildcards" 0 sample.cfg none "$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
 
-# --- arguments the Windows code page cannot hold are refused, not turned into look-alikes ----
-if [ -n "$emu" ]; then
-  fresh code_page
-  mkdir -p "Łódź"
-  cp "$sample" "Łódź/scenery.cfg"
-  lodz=$(winpath "$case_dir/Łódź")
-  expect_run "product folder outside the code page" "$PL$DETAILS" "$sim" ADD "$lodz" Lodz
-  expect_run "title outside the code page" "$PL$DETAILS" "$sim" ADD "$product" "日本の風景"
-  expect_run "simulator folder outside the code page" "$PL$NOLIB" "$lodz" ADD "$product" Lodz
-  expect_run "action outside the code page" "$PL$SYNTAX" "$sim" ＡＤＤ "$product" Lodz
-  holds "refused arguments change nothing" \
-    eval 'cmp -s sim/scenery.cfg "$sample" && cmp -s Łódź/scenery.cfg "$sample" && [ ! -e "$backup" ]'
-  report 13 13 $'Caf\xe9' "$product" yes
-  expect_run "a title in the code page is written in its bytes" "$PL$REPORT" "$sim" ADD "$product" Café
-fi
+# A caution on a terminal that never types: only the unattended run may not wait for a key.
+cp added.cfg sim/scenery.cfg && mkfifo keys
+timeout 30 script -qec "$emu '$prog' --unattended '$sim' ADD '$product' Other" /dev/null <>keys >/dev/null
+check "unattended: a caution on a terminal does not wait" "$([ $? = 11 ]; echo $?)"
 
-# --- help ---------------------------------------------------------------------------------------
-runas "$prog" --help
-check "help exits 0" "$rc"
-check "help names both actions" "$([[ "$out" == *ADD* && "$out" == *REMOVE* && "$out" == *scenery_beforeinstall.cfg* ]]; echo $?)"
-holds "help lines end with CR LF" [ "$(printf '%s' "$out" | grep -c $'[^\r]$')" = 0 ]
+run --version
+version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")
+check "--version prints the version" "$([ "$rc$out" = "0sceneryreg $version$CRLF" ]; echo $?)" "$out"
+run --help
+codes=0; for c in 0 10 11 12 13 14 15 16 17; do grep -q "^ *$c  " "$tmp/out" || codes=$c; done
+check "--help names both actions and every exit code, in CR LF lines" "$([ "$rc$codes" = 00 ] &&
+  [[ "$out" == *ADD*REMOVE* ]] && ! printf %s "$out" | grep -q $'[^\r]$'; echo $?)" "code $codes"
 
 finish program

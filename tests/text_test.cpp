@@ -12,59 +12,64 @@ namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
 
-int NaiveFind(int start, const Text& t, const Text& pattern) {
-  if (pattern.empty() || start < 1)
-    return 0;
-  for (size_t i = start - 1; i + pattern.size() <= t.size(); ++i)
-    if (t.compare(i, pattern.size(), pattern) == 0)
-      return static_cast<int>(i) + 1;
+int Same(int c) { return c; }
+int Upper(int c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
+
+// How many leading bytes of pattern stand at pos in t, compared through fold.
+int PlainMatchLength(const Text& t, int pos, const Text& pattern, int (*fold)(int)) {
+  int k = 0;
+  while (pos >= 1 && pos + k <= TextLength(t) && k < TextLength(pattern) &&
+         fold(ByteAt(t, pos + k)) == fold(ByteAt(pattern, k + 1)))
+    ++k;
+  return k;
+}
+
+// The first position at or after start where pattern stands in t, compared through fold.
+int PlainFind(int start, const Text& t, const Text& pattern, int (*fold)(int)) {
+  for (int i = start; start >= 1 && !pattern.empty() && i <= TextLength(t); ++i)
+    if (PlainMatchLength(t, i, pattern, fold) == TextLength(pattern)) return i;
   return 0;
 }
 
 // Small alphabets make partial matches and overlaps frequent, which is where a border table
-// goes wrong; "=" and the bytes 0 and 255 move the byte that candidates are looked up by.
-TEST(FindText, AgreesWithPlainScan) {
+// goes wrong; "=" and the bytes 0 and 255 move the byte that candidates are looked up by. The
+// bytes beside the letters (@ [ ` {) and letters with the high bit set must not fold. Half the
+// patterns are cut from the text with their case flipped, so that long matches are common;
+// texts are long enough for the eight-byte steps.
+TEST(Search, AgreesWithAPlainScan) {
   std::mt19937 rng(12345);
-  const Text alphabets[] = {"ab", "a=b", "a\0\xff"s};
-  for (int round = 0; round < 20000; ++round) {
-    const Text& alphabet = alphabets[round % 3];
-    auto random_text = [&](int max_length) {
-      Text s(rng() % (max_length + 1), ' ');
-      for (char& c : s)
-        c = alphabet[rng() % alphabet.size()];
+  const Text alphabets[] = {"ab", "a=b", "a\0\xff"s, "aAzZbB@[`{=\xe1\xc1\xfa"};
+  for (int round = 0; round < 24000; ++round) {
+    const Text& alphabet = alphabets[round % 4];
+    const auto random_text = [&](int length) {
+      Text s(length, ' ');
+      for (char& c : s) c = alphabet[rng() % alphabet.size()];
       return s;
     };
-    Text t = random_text(24);
-    Text pattern = random_text(round % 2 ? 3 : 7);
-    for (int start = -1; start <= TextLength(t) + 2; ++start)
-      ASSERT_EQ(FindText(start, t, pattern), NaiveFind(start, t, pattern))
-          << "start " << start << " t " << t << " pattern " << pattern;
+    const Text t = random_text(rng() % 41);
+    Text pattern = round % 2 ? random_text(rng() % (round % 4 == 1 ? 4 : 8))
+                             : SubText(t, 1 + rng() % (t.size() + 1), 1 + rng() % 20);
+    for (char& c : pattern) c = rng() % 2 && Upper(c | 0x20) != (c | 0x20) ? c ^ 0x20 : c;
+    for (int start = -1; start <= TextLength(t) + 2; ++start) {
+      ASSERT_EQ(FindText(start, t, pattern), PlainFind(start, t, pattern, Same)) << start << t;
+      ASSERT_EQ(FindTextNoCase(start, t, pattern), PlainFind(start, t, pattern, Upper)) << t;
+      ASSERT_EQ(MatchLengthNoCase(t, start, pattern), PlainMatchLength(t, start, pattern, Upper));
+      const char byte = alphabet[(round + start + 1) % alphabet.size()];
+      ASSERT_EQ(FindByte(start, t, byte), PlainFind(start, t, Text(1, byte), Same));
+    }
   }
 }
 
 // Patterns too long for the table kept on the stack, and the inputs that make a naive
 // search quadratic.
-TEST(FindText, LongPatterns) {
-  const Text as(100000, 'a');
-  const Text almost = Text(9999, 'a') + "b";
+TEST(Search, LongPatterns) {
+  const Text as(100000, 'a'), almost = Text(9999, 'a') + "b";
   EXPECT_EQ(FindText(1, as, almost), 0);
   EXPECT_EQ(FindText(1, as + "b", almost), 100000 - 9999 + 1);
-  EXPECT_EQ(FindText(2, as, as), 0);
+  EXPECT_EQ(FindTextNoCase(2, as, as), 0);
   Text periodic;
-  for (int i = 0; i < 5000; ++i)
-    periodic += "ab";
-  EXPECT_EQ(FindText(1, periodic + "ac" + periodic + "abc", periodic + "abc"), 10003);
-}
-
-TEST(FindTextWhere, OffersEveryOccurrenceOnceInOrder) {
-  const auto only = [](int wanted) { return [wanted](int pos) { return pos == wanted; }; };
-  EXPECT_EQ(FindTextWhere(1, "aaaaa", "aa", only(3)), 3);  // overlapping occurrences
-  EXPECT_EQ(FindTextWhere(5, "abcabcabc", "abc", only(7)), 7);
-  EXPECT_EQ(FindTextWhere(1, "abcabc", "abc", only(0)), 0);
-  const Text everywhere(200000, 'a');
-  int asked = 0;
-  EXPECT_EQ(FindTextWhere(1, everywhere, Text(20000, 'a'), [&](int) { return ++asked < 0; }), 0);
-  EXPECT_EQ(asked, 200000 - 20000 + 1);
+  for (int i = 0; i < 5000; ++i) periodic += "ab";
+  EXPECT_EQ(FindTextNoCase(1, periodic + "ac" + periodic + "abc", periodic + "ABC"), 10003);
 }
 
 TEST(TextToNumber, Table) {
@@ -116,51 +121,6 @@ TEST(ParentPath, CutsTheLastComponent) {
                         {"C:\\dir\\", "C:\\dir\\"}, {"\\x", ""}, {"", ""}, {"a\\\\b", "a\\"}};
   for (const Case& c : cases)
     EXPECT_EQ(ParentPath(c.path, "\\", 1), c.want) << c.path;
-}
-
-TEST(NoCase, Table) {
-  struct Case { int start; Text t, pattern; int found, matched_at_start; };
-  const Case cases[] = {
-      {1, "x[area.5]", "[AREA.", 2, 0},   {2, "x[area.5]", "[Area.", 2, 6},
-      {1, "Title=Alps North", "title=alps", 1, 10}, {1, "caf\xe9", "CAF\xc9", 0, 3},
-      {1, "@[`{", "`{@[", 0, 0},          {2, "zZz", "z", 2, 1},
-      {3, "ab", "b", 0, 0},               {1, "ab", "abc", 0, 2},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FindTextNoCase(c.start, c.t, c.pattern), c.found) << c.t << " " << c.pattern;
-    EXPECT_EQ(MatchLengthNoCase(c.t, c.start, c.pattern), c.matched_at_start) << c.t;
-  }
-}
-
-// The searches without case against FindText over both sides upper-cased. The bytes beside
-// the letters in the byte table (@ [ ` {) and letters with the high bit set must not fold;
-// texts are long enough for the eight-byte steps, and patterns are mostly cut from the text
-// with their case flipped, so that long matches are common.
-TEST(NoCase, AgreesWithSearchesOverUpperCasedTexts) {
-  std::mt19937 rng(2024);
-  const Text alphabet = "aAzZbB@[`{=\xe1\xc1\xfa";
-  for (int round = 0; round < 4000; ++round) {
-    Text t(rng() % 41, ' ');
-    for (char& c : t)
-      c = alphabet[rng() % alphabet.size()];
-    Text pattern = SubText(t, 1 + rng() % (t.size() + 1), 1 + rng() % 20);
-    for (char& c : pattern)
-      c = rng() % 2 && (c | 0x20) >= 'a' && (c | 0x20) <= 'z' ? c ^ 0x20 : c;
-    if (round % 3 == 0 && !pattern.empty())
-      pattern[rng() % pattern.size()] = alphabet[rng() % alphabet.size()];
-    const Text upper = UpperText(t), upper_pattern = UpperText(pattern);
-    for (int start = -1; start <= TextLength(t) + 1; ++start) {
-      ASSERT_EQ(FindTextNoCase(start, t, pattern), FindText(start, upper, upper_pattern))
-          << start << " " << t << " " << pattern;
-      int matched = 0;
-      while (start >= 1 && start + matched <= TextLength(t) && matched < TextLength(pattern) &&
-             ByteAt(upper, start + matched) == ByteAt(upper_pattern, matched + 1))
-        ++matched;
-      ASSERT_EQ(MatchLengthNoCase(t, start, pattern), matched) << start << " " << t;
-      const char byte = alphabet[(round + start + 1) % alphabet.size()];
-      ASSERT_EQ(FindByte(start, t, byte), FindText(start, t, Text(1, byte)));
-    }
-  }
 }
 
 }  // namespace

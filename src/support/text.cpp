@@ -62,7 +62,7 @@ static int AnchorIndex(const Text& pattern, bool no_case) {
   return 0;
 }
 
-// The search behind FindText, FindTextWhere and FindTextNoCase; an empty accept takes every
+// The search behind FindText and FindTextNoCase; an empty accept takes every
 // occurrence. With kNoCase, pattern is upper-cased and each byte of t is upper-cased as it is
 // compared.
 template <bool kNoCase>
@@ -133,11 +133,6 @@ static int Search(int start, const Text& t, const Text& pattern,
 
 int FindText(int start, const Text& t, const Text& pattern) {
   return Search<false>(start, t, pattern, nullptr);
-}
-
-int FindTextWhere(int start, const Text& t, const Text& pattern,
-                  const std::function<bool(int)>& accept) {
-  return Search<false>(start, t, pattern, accept);
 }
 
 int FindTextNoCase(int start, const Text& t, const Text& pattern,

@@ -31,14 +31,10 @@ inline int FindByte(int start, const Text& t, char byte) {
   return hit ? static_cast<int>(static_cast<const char*>(hit) - t.data()) + 1 : 0;
 }
 
-// Like FindText, but passes over occurrences for which accept(position) is false. Linear in
-// the length of t however many occurrences are passed over.
-int FindTextWhere(int start, const Text& t, const Text& pattern,
-                  const std::function<bool(int)>& accept);
-
-// Like FindTextWhere, but letters match without regard to case (a to z as A to Z, every other
-// byte only itself): the result of searching UpperText(t) for UpperText(pattern), without the
-// copy of t. An empty accept takes every occurrence.
+// Like FindText, but letters match without regard to case (a to z as A to Z, every other byte
+// only itself): the result of searching UpperText(t) for UpperText(pattern), without the copy
+// of t. Occurrences for which accept(position) is false are passed over, still in time linear
+// in the length of t; an empty accept takes every occurrence.
 int FindTextNoCase(int start, const Text& t, const Text& pattern,
                    const std::function<bool(int)>& accept = nullptr);
 
