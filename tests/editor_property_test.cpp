@@ -21,57 +21,48 @@ struct GeneratedLibrary {
   // The whole text, with section k (if any) replaced by instead.
   Text Joined(size_t k = SIZE_MAX, const Text& instead = "") const {
     Text all = preamble;
-    for (size_t j = 0; j < sections.size(); ++j)
-      all += j == k ? instead : sections[j];
+    for (size_t j = 0; j < sections.size(); ++j) all += j == k ? instead : sections[j];
     return all;
   }
   bool Skipped() const { return highest_area == 0 || highest_layer == 0; }
 };
 
-int Below(std::mt19937& random, int n) { return static_cast<int>(random() % n); }
-
 GeneratedLibrary Generate(std::mt19937& random) {
+  const auto below = [&](int n) { return static_cast<int>(random() % n); };
   const auto pick = [&](std::initializer_list<const char*> choices) {
-    return Text(choices.begin()[Below(random, static_cast<int>(choices.size()))]);
+    return Text(choices.begin()[below(static_cast<int>(choices.size()))]);
   };
-  const int line_ends = Below(random, 3);  // CR LF, bare LF or mixed
+  const int line_ends = below(3);  // CR LF, bare LF or mixed
   const auto line = [&](const Text& text) {
-    return text + ((line_ends == 2 ? Below(random, 2) : line_ends) == 0 ? "\r\n" : "\n");
+    return text + ((line_ends == 2 ? below(2) : line_ends) == 0 ? "\r\n" : "\n");
   };
   GeneratedLibrary library;
-  if (Below(random, 4) == 0)
-    library.preamble += "\xEF\xBB\xBF";
-  if (Below(random, 2) == 0)
-    library.preamble += line("[General]") + line("Title=Library") + line("Local=Scenery") +
-                        line("");
-  const bool with_layers = Below(random, 10) != 0;
+  if (below(4) == 0) library.preamble += "\xEF\xBB\xBF";
+  if (below(2) == 0)
+    library.preamble += line("[General]") + line("Title=Library") + line("Local=Scenery") + line("");
+  const bool with_layers = below(10) != 0;
   // Names in random order, so that a name often comes after a longer one it begins ("Area 1"
   // after "Area 12"), and the product added by the tests has such a neighbour.
   std::vector<Text> names = {"Product2"};
-  for (int id = 0; id < 30; ++id)
-    names.push_back("Area " + std::to_string(id));
+  for (int id = 0; id < 30; ++id) names.push_back("Area " + std::to_string(id));
   std::shuffle(names.begin(), names.end(), random);
-  for (int i = Below(random, 12); i > 0; --i) {
+  for (int i = below(12); i > 0; --i) {
     const Text& name = names[i];
-    const int area = Below(random, 8) == 0 ? 0 : 1 + Below(random, 999);  // gaps, repeats, 0
-    const int layer = 1 + Below(random, 400);
+    const int area = below(8) == 0 ? 0 : 1 + below(999);  // gaps, repeats, 0
+    const int layer = 1 + below(400);
     const Text folder = name == "Product2" ? "E:\\New\\Product2" : "D:\\Gen\\" + name;
     const Text title = name == "Product2" ? "Product X2" : "Scenery " + name;
     Text upper_folder = folder;
-    for (char& c : upper_folder)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    Text section = line(pick({"[Area.", "[AREA.", "[area."}) + Text(Below(random, 3), '0') +
+    for (char& c : upper_folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    Text section = line(pick({"[Area.", "[AREA.", "[area."}) + Text(below(3), '0') +
                    std::to_string(area) + "]");
     section += line(pick({"Title=", "TITLE=", "title="}) + title);
-    if (Below(random, 3) == 0)
-      section += line("Texture_ID=" + std::to_string(Below(random, 50)));
-    section += line(pick({"Local=", "local=", "LOCAL="}) +
-                    (Below(random, 4) == 0 ? upper_folder : folder) + pick({"", "\\", "  ", "\t"}));
+    if (below(3) == 0) section += line("Texture_ID=" + std::to_string(below(50)));
+    section += line(pick({"Local=", "local=", "LOCAL="}) + (below(4) == 0 ? upper_folder : folder) +
+                    pick({"", "\\", "  ", "\t"}));
     section += line(pick({"Active=TRUE", "Active=FALSE"}));
-    if (with_layers)
-      section += line(pick({"Layer=", "LAYER=", "layer="}) + std::to_string(layer));
-    for (int blank = Below(random, 3); blank > 0; --blank)
-      section += line("");
+    if (with_layers) section += line(pick({"Layer=", "LAYER=", "layer="}) + std::to_string(layer));
+    for (int blank = below(3); blank > 0; --blank) section += line("");
     library.sections.push_back(section);
     library.folders.push_back(folder);
     library.titles.push_back(title);
@@ -79,60 +70,11 @@ GeneratedLibrary Generate(std::mt19937& random) {
     library.highest_layer = with_layers ? std::max(library.highest_layer, layer) : 0;
   }
   // The file may end without a line end.
-  if (!library.sections.empty() && Below(random, 4) == 0) {
+  if (!library.sections.empty() && below(4) == 0) {
     Text& last = library.sections.back();
-    while (!last.empty() && (last.back() == '\n' || last.back() == '\r'))
-      last.pop_back();
+    while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) last.pop_back();
   }
   return library;
-}
-
-Text Padded(int n) { return (n < 10 ? "00" : n < 100 ? "0" : "") + std::to_string(n); }
-
-constexpr int kLibraries = 600;
-
-TEST(EditProperties, AddThenRemoveGivesBackTheLibraryPlusTheSeam) {
-  std::mt19937 random(20261206);
-  const ProductDetails add{"C:\\Sim", "ADD", "E:\\New\\Product", "Product X"};
-  const ProductDetails remove{"C:\\Sim", "REMOVE", "E:\\New\\Product", "Product X"};
-  for (int i = 0; i < kLibraries; ++i) {
-    const GeneratedLibrary library = Generate(random);
-    const Text original = library.Joined();
-    LibraryEdit added = EditLibraryText(original, add, i % 2 == 0);
-    if (library.Skipped()) {
-      EXPECT_EQ(added.library_text, original);
-      EXPECT_EQ(added.result_text, "");
-      continue;
-    }
-    const Text layer = std::to_string(library.highest_layer + 1);
-    ASSERT_EQ(added.library_text,
-              original + "\r\n[Area." + Padded(library.highest_area + 1) +
-                  "]\r\nTitle=Product X\r\nlocal=E:\\New\\Product\r\nActive=TRUE\r\nLayer=" +
-                  layer + "\r\n\r\n")
-        << original;
-    const Text report_head = "Scenery AREA added:\r\n\r\nAREA=" +
-                             std::to_string(library.highest_area + 1) + "\r\n";
-    EXPECT_EQ(added.result_text.substr(0, report_head.size()), report_head);
-    EXPECT_EQ(EditLibraryText(added.library_text, remove, false).library_text,
-              original + "\r\n\r\n");
-  }
-}
-
-TEST(EditProperties, RemoveCutsExactlyTheProductsSection) {
-  std::mt19937 random(7);
-  for (int i = 0; i < kLibraries; ++i) {
-    const GeneratedLibrary library = Generate(random);
-    if (library.sections.empty())
-      continue;
-    const size_t k = Below(random, static_cast<int>(library.sections.size()));
-    const ProductDetails remove{"C:\\Sim", i % 2 ? "remove" : "REMOVE", library.folders[k],
-                                "Another Title"};
-    LibraryEdit edit = EditLibraryText(library.Joined(), remove, true);
-    EXPECT_EQ(edit.result_text + edit.caution_text, "");
-    ASSERT_EQ(edit.library_text,
-              library.Skipped() ? library.Joined() : library.Joined(k, "\r\n"))
-        << "section " << k << " of\n" << library.Joined();
-  }
 }
 
 Text Caution(const Text& same, const Text& value, const Text& why) {
@@ -141,32 +83,49 @@ Text Caution(const Text& same, const Text& value, const Text& why) {
          "'\r\n\r\n" + why + "Your scenery library has not been changed, because of this.\r\n";
 }
 
-// An ADD whose folder or title is registered changes nothing, and says why unless both are;
-// a REMOVE whose title alone is registered changes nothing either.
-TEST(EditProperties, AddOfARegisteredTitleOrFolderChangesNothing) {
-  std::mt19937 random(99);
-  for (int i = 0; i < kLibraries; ++i) {
+// On each library: an ADD of a new product appends its section, numbered one above the
+// highest, and REMOVE gives back the library plus the seam; a REMOVE by the folder of section
+// k cuts exactly that section; an ADD whose folder or title is registered changes nothing and
+// says why unless both are, and a REMOVE whose title alone is registered changes nothing either.
+TEST(EditProperties, EditsOfGeneratedLibraries) {
+  std::mt19937 random(20261206);
+  for (int i = 0; i < 1500; ++i) {
     const GeneratedLibrary library = Generate(random);
-    if (library.sections.empty())
-      continue;
-    const size_t k = Below(random, static_cast<int>(library.sections.size()));
+    const Text original = library.Joined();
+    const ProductDetails add{"C:\\Sim", i % 2 ? "ADD" : "add", "E:\\New\\Product", "Product X"};
+    const LibraryEdit added = EditLibraryText(original, add, i % 2 == 0);
+    const int area = library.highest_area + 1;
+    const Text padded = (area < 10 ? "00" : area < 100 ? "0" : "") + std::to_string(area);
+    ASSERT_EQ(added.library_text,
+              library.Skipped() ? original : original + "\r\n[Area." + padded +
+                  "]\r\nTitle=Product X\r\nlocal=E:\\New\\Product\r\nActive=TRUE\r\nLayer=" +
+                  std::to_string(library.highest_layer + 1) + "\r\n\r\n") << original;
+    const Text head = "Scenery AREA added:\r\n\r\nAREA=" + std::to_string(area) + "\r\n";
+    EXPECT_EQ(added.result_text.substr(0, head.size()), library.Skipped() ? "" : head);
+    ProductDetails remove{"C:\\Sim", i % 2 ? "remove" : "REMOVE", "E:\\New\\Product", "Product X"};
+    if (!library.Skipped())
+      EXPECT_EQ(EditLibraryText(added.library_text, remove, false).library_text, original + "\r\n\r\n");
+    if (library.sections.empty()) continue;
+
+    const size_t k = random() % library.sections.size();
+    remove.product_folder = library.folders[k];
+    LibraryEdit removed = EditLibraryText(original, remove, true);
+    EXPECT_EQ(removed.result_text + removed.caution_text, "");
+    ASSERT_EQ(removed.library_text, library.Skipped() ? original : library.Joined(k, "\r\n"))
+        << "section " << k << " of\n" << original;
+
     const bool title_taken = i % 3 != 1, folder_taken = i % 3 != 2;
     const Text folder = folder_taken ? library.folders[k] : "E:\\New\\Product";
     const Text title = title_taken ? library.titles[k] : "Product X";
-    const Text original = library.Joined();
-    const ProductDetails add{"C:\\Sim", i % 2 ? "ADD" : "add", folder, title};
-    LibraryEdit edit = EditLibraryText(original, add, true);
-    EXPECT_EQ(edit.library_text, original);
-    EXPECT_EQ(edit.result_text, "");
-    EXPECT_EQ(edit.conflict_state,
-              folder_taken ? ConflictState::FolderListed : ConflictState::TitleTaken);
-    const Text elsewhere = "But it is using another directory location\r\n";
-    EXPECT_EQ(edit.caution_text, !title_taken    ? Caution("product location", folder, "")
-                                 : !folder_taken ? Caution("name", title, elsewhere)
-                                                 : "");
+    const LibraryEdit refused = EditLibraryText(original, {"C:\\Sim", "ADD", folder, title}, true);
+    EXPECT_EQ(refused.library_text + refused.result_text, original);
+    EXPECT_EQ(refused.conflict_state, folder_taken ? ConflictState::FolderListed : ConflictState::TitleTaken);
+    EXPECT_EQ(refused.caution_text,
+              !title_taken    ? Caution("product location", folder, "")
+              : !folder_taken ? Caution("name", title, "But it is using another directory location\r\n")
+                              : "");
     if (!folder_taken) {
-      const ProductDetails remove{"C:\\Sim", "REMOVE", folder, title};
-      LibraryEdit removed = EditLibraryText(original, remove, true);
+      removed = EditLibraryText(original, {"C:\\Sim", "REMOVE", folder, title}, true);
       EXPECT_EQ(removed.library_text + removed.caution_text, original);
     }
   }

@@ -57,20 +57,21 @@ if [ -z "$emu" ]; then
   rm -f sim/scenery.cfg
 fi
 
-# What the user set on the library survives its replacement (as root, natively).
-if [ -z "$emu" ] && [ "$(id -u)" = 0 ]; then
-  library 12 sim/scenery.cfg
+# What the user set on the library survives its replacement: natively as root, owner, group,
+# mode, ACL and attributes; under Wine the hidden attribute, which Wine keeps as an attribute.
+rm -f prod/scenery_beforeinstall.cfg && library 12 sim/scenery.cfg
+if [ -n "$emu" ]; then
+  setfattr -n user.DOSATTRIB -v '"0x2"' sim/scenery.cfg && run "$sim" ADD "$prod" Kept
+  holds "metadata: the hidden attribute is kept" eval 'grep -q Title=Kept sim/scenery.cfg &&
+    [ "$(getfattr --only-values -n user.DOSATTRIB sim/scenery.cfg)" = 0x2 ]'
+elif [ "$(id -u)" = 0 ]; then
   chown 65534:65534 sim/scenery.cfg && chmod 640 sim/scenery.cfg
-  if setfacl -m u:65534:rw,g:0:r sim/scenery.cfg 2>/dev/null &&
-     setfattr -n user.origin -v installer sim/scenery.cfg 2>/dev/null; then
-    before=$(getfacl -c sim/scenery.cfg; stat -c '%u:%g %a' sim/scenery.cfg)
-    run "$sim" ADD "$prod" Kept
-    holds "metadata: owner, group, mode, ACL and attributes kept" eval 'grep -q Title=Kept sim/scenery.cfg &&
-      [ "$(getfacl -c sim/scenery.cfg; stat -c "%u:%g %a" sim/scenery.cfg)" = "$before" ] &&
-      [ "$(getfattr --only-values -n user.origin sim/scenery.cfg)" = installer ]'
-  else
-    echo "SKIP: metadata (no ACL or extended attribute support here)"
-  fi
+  setfacl -m u:65534:rw,g:0:r sim/scenery.cfg && setfattr -n user.origin -v installer sim/scenery.cfg
+  before=$(getfacl -c sim/scenery.cfg; stat -c '%u:%g %a' sim/scenery.cfg)
+  run "$sim" ADD "$prod" Kept
+  holds "metadata: owner, group, mode, ACL and attributes kept" eval 'grep -q Title=Kept sim/scenery.cfg &&
+    [ "$(getfacl -c sim/scenery.cfg; stat -c "%u:%g %a" sim/scenery.cfg)" = "$before" ] &&
+    [ "$(getfattr --only-values -n user.origin sim/scenery.cfg)" = installer ]'
 fi
 
 # odd NAME LIBRARY TITLE AREA: an ADD of TITLE to LIBRARY appends section AREA and keeps the

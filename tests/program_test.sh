@@ -29,7 +29,9 @@ cp "$here/../examples/scenery.cfg" sample.cfg
 { cat sample.cfg; printf '\r\n\r\n'; } > removed.cfg
 { cat sample.cfg; section 013 13 Trailing "$product$SEP"; } > trailing.cfg
 printf '[Area.001]\r\nTitle=No Layer\r\nlocal=D:\\x\r\n' > nolayer.cfg
-printf 'local=%s\r\n[Area.001]\r\nLayer=1\r\n' "$product" > stray.cfg  # before any header
+# Entries before any header count like any other; a folder entry there has no section to cut.
+printf 'local=%s\r\n[Area.001]\r\nLayer=1\r\n' "$product" > stray.cfg
+printf 'Title=%s\r\n[Area.001]\r\nLayer=1\r\n' "$title" > titled.cfg
 cp sample.cfg readonly.cfg && chmod a-w readonly.cfg
 
 # row NAME CODE START END OUTPUT ARGS...: on the library START (none: no library; folder: a
@@ -65,6 +67,7 @@ row "title with another folder"      12 added.cfg    added.cfg    "$TITLE"     "
 row "nothing to remove"              13 sample.cfg   sample.cfg   ""           "$sim" REMOVE "$product" "$title"
 row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  ""           "$sim" ADD "$product" "$title"
 row "no section to cut"              14 stray.cfg    stray.cfg    ""           "$sim" REMOVE "$product" "$title"
+row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE"     "$sim" ADD "$other" "$title"
 row "library not found"              15 none         none         "$NOLIB"     "$sim" ADD "$product" "$title"
 row "library that is a folder"       15 folder       none         "$NOLIB"     "$sim" ADD "$product" "$title"
 row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX"    "$sim" MOVE "$product" "$title"
@@ -93,6 +96,10 @@ if [ -n "$emu" ]; then
   cp sample.cfg "$tmp/Łódź/scenery.cfg"
   row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB"    "$lodz" ADD "$product" Lodz
   row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX"   "$sim" ＡＤＤ "$product" Lodz
+  # Forward slashes are separators too.
+  slashed=${product//\\//} && report 13 "$title" "$slashed"
+  { cat sample.cfg; section 013 13 "$title" "$slashed"; } > slashed.cfg
+  row "forward slashes"                 0 sample.cfg slashed.cfg "$REPORT" "${sim//\\//}" ADD "$slashed" "$title"
   report 13 $'Caf\xe9' "$product"
   { cat sample.cfg; section 013 13 $'Caf\xe9' "$product"; } > cafe.cfg
   row "a title in the code page is written in its bytes" 0 sample.cfg cafe.cfg "$REPORT" "$sim" ADD "$product" Café
@@ -120,6 +127,28 @@ row "wildcards" 0 sample.cfg none "$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
 cp added.cfg sim/scenery.cfg && mkfifo keys
 timeout 30 script -qec "$emu '$prog' --unattended '$sim' ADD '$product' Other" /dev/null <>keys >/dev/null
 check "unattended: a caution on a terminal does not wait" "$([ $? = 11 ]; echo $?)"
+
+# Key waits on a terminal (natively): a caution waits for one key, unechoed, takes the rest of
+# the key's burst and gives the terminal back as it was; Ctrl+C ends the run. keys NAME CODE
+# TYPED [early|job]: TYPED, then "z", is typed into the terminal once the run waits (early: at
+# once); the run ends with CODE, the terminal's mode as before, and "z" is left for the next
+# reader. A job in the terminal's background must not wait at all.
+keys() {
+  local code=$2 how=${4:-} && local job=${how#early}
+  cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen; mkfifo keys.in
+  timeout 20 script -qec "stty -g > mode.before; trap '' INT; ${job:+set -m;} '$prog' '$sim' ADD \
+'$product' Other ${job:+& wait \$!}; echo \$? > rc; stty -g > mode.after; IFS= read -rsn1 -t 5 next; \
+printf %s \"\$next\" > next" /dev/null <>keys.in > screen & local pid=$!
+  for _ in $(seq 100); do [ -z "$how" ] || break; grep -qs Caution screen && sleep 0.2 && break; sleep 0.05; done
+  printf '%b' "$3" > keys.in; sleep 0.3; printf z > keys.in; wait $pid
+  holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after && [ "$(cat next)" = z ] &&
+    { [ "$how" = job ] || [ "$(tr -d "\r\n" < screen | tail -c 5)" = this. ]; }'
+}
+if [ -z "$emu" ]; then
+  keys letter 0 x; keys "letter typed early" 0 k early; keys Esc 0 '\e'; keys arrow 0 '\e[A'
+  keys "function key" 0 '\e[15;2~'; keys "keypad key" 0 '\eOP'; keys Ctrl+C 130 '\003'
+  keys "background job" 0 '' job
+fi
 
 run --version
 version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")

@@ -19,44 +19,32 @@
 // A fresh, empty folder, removed with everything in it when the test ends.
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    std::random_device random;
-    root_ = std::filesystem::temp_directory_path() /
-            ("sceneryreg-test-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(root_);
-  }
+  ScratchFolder() { std::filesystem::create_directories(root_); }
   ~ScratchFolder() {
     std::error_code ignored;
     // Read-only files would stop the removal on Windows.
-    for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored)) {
+    for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored))
       std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
                                    std::filesystem::perm_options::add, ignored);
-    }
     std::filesystem::remove_all(root_, ignored);
   }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  // The folder itself, with the platform's separators.
-  Text Path() const { return root_.string(); }
-  // name inside the folder, with the platform's separators.
-  Text Path(const std::string& name) const { return (root_ / name).string(); }
+  // The folder itself, or name inside it, with the platform's separators.
+  Text Path(const std::string& name = "") const { return (root_ / name).string(); }
   // The names of the folder's entries.
   std::set<std::string> Names() const {
     std::set<std::string> names;
-    for (auto& entry : std::filesystem::directory_iterator(root_)) {
+    for (auto& entry : std::filesystem::directory_iterator(root_))
       names.insert(entry.path().filename().string());
-    }
     return names;
   }
 
  private:
-  std::filesystem::path root_;
+  const std::filesystem::path root_ = std::filesystem::temp_directory_path() /
+      ("sceneryreg-test-" + std::to_string(std::random_device()()) + std::to_string(std::random_device()()));
 };
 
 inline void WriteRaw(const Text& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), bytes.size());
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
 }
 
 inline std::string ReadRaw(const Text& path) {
@@ -64,23 +52,16 @@ inline std::string ReadRaw(const Text& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Keeps every print request and counts the key waits; shown has both in order, a wait as
-// "<key>". at_key, when set, runs at every wait.
+// Keeps what is printed, and a key wait as "<key>", in shown; at_key, when set, runs at every wait.
 class RecordingTerminal : public Terminal {
  public:
-  void Print(const Text& text) override {
-    prints.push_back(text);
-    shown += text;
-  }
+  void Print(const Text& text) override { shown += text; }
   int WaitForKey() override {
-    ++waits;
     shown += "<key>";
     if (at_key) at_key();
     return 13;
   }
-  std::vector<Text> prints;
   Text shown;
-  int waits = 0;
   std::function<void()> at_key;
 };
 

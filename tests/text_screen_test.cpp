@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <vector>
 
 #include "font8x8.h"
 
@@ -20,7 +19,6 @@ bool CellShows(const TextScreen& s, int r, int c, uint8_t b) {
 }
 
 Text Line(int n) { return "LINE" + std::to_string(100 + n); }
-
 Text Lines(int first, int last) {
   Text t;
   for (int n = first; n <= last; ++n) t += Line(n) + "\r\n";
@@ -91,17 +89,17 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
   }
 }
 
+// The first picture is all black; then only the rows written to, or all after a scroll.
 TEST(TextScreen, DirtyRowsAreTheChangedOnes) {
   TextScreen s = MakeTextScreen(640, 200);
-  EXPECT_EQ(std::vector<bool>(25, true), s.dirty_rows);  // the first picture is all black
+  const auto dirty = [&s] { return std::count(s.dirty_rows.begin(), s.dirty_rows.end(), true); };
+  EXPECT_EQ(dirty(), 25);
   s.dirty_rows.assign(25, false);
   PrintToScreen(s, Text(24, '\n') + "abc");
-  std::vector<bool> want(25, false);
-  want[24] = true;
-  EXPECT_EQ(want, s.dirty_rows);
-  s.dirty_rows.assign(25, false);
+  EXPECT_EQ(dirty(), 1);
+  EXPECT_TRUE(s.dirty_rows[24]);
   PrintToScreen(s, "\n");
-  EXPECT_EQ(std::vector<bool>(25, true), s.dirty_rows);  // a scroll moves every row
+  EXPECT_EQ(dirty(), 25);
 }
 
 TEST(TextScreen, KeyQueueKeepsTheNewestFifteen) {
@@ -111,13 +109,6 @@ TEST(TextScreen, KeyQueueKeepsTheNewestFifteen) {
     for (int k = std::max(1, queued - 14); k <= queued; ++k) EXPECT_EQ(k, TakeKey(s)) << queued;
     EXPECT_EQ(0, TakeKey(s)) << queued;
   }
-}
-
-TEST(Font8x8, ByteFromUnicode) {
-  struct Case { uint32_t u; int byte; };
-  const Case cases[] = {{' ', ' '}, {'~', '~'}, {0x00C7, 0x80}, {0x00A0, 0xFF}, {0x2588, 0xDB},
-                        {0x20AC, -1}, {0x007F, -1}, {0x0009, -1}};
-  for (const Case& c : cases) EXPECT_EQ(c.byte, ByteFromUnicode(c.u)) << std::hex << c.u;
 }
 
 }  // namespace
