@@ -60,90 +60,29 @@ TEST(EditLibraryText, RemoveCutsTheFirstWholeFolderMatchWithinItsGuard) {
 
 // --- The run over the disk --------------------------------------------------------------
 
-// Highest area 12 and highest layer 14, neither in the last section.
-const Text kTwelveFourteen =
-    "[General]\r\nTitle=Scenery Library\r\n\r\n"
-    "[Area.012]\r\nTitle=Lakes\r\nlocal=C:\\Scenery\\Lakes\r\nActive=TRUE\r\nLayer=14\r\n\r\n"
-    "[Area.003]\r\nTitle=Coast\r\nlocal=C:\\Scenery\\Coast\r\nActive=TRUE\r\nLayer=2\r\n";
-
-class EditorFiles : public testing::Test {
- protected:
-  EditorFiles() {
-    fs::create_directory(sim);
-    fs::create_directory(alps);
-    // Nobody else may be kept waiting for the library while a message waits for its key.
-    term.at_key = [this] { lock_free_at_every_key &= GrantedElsewhere(library, {}); };
-  }
-  Text Run(const Text& action, const Text& folder, const Text& title) {
-    err.clear();
-    return EditSceneryLibrary(ProductDetails{sim, action, folder, title}, term, settings, &err)
-        .result_text;
-  }
-  // What an ADD of "Alps" in folder reports on kTwelveFourteen.
-  Text AlpsReport(const Text& folder, bool backup) {
-    return "Scenery AREA added:\r\n\r\nAREA=13\r\nTitle=Alps\r\nlocalv=" + folder +
-           "\r\nActive=TRUE\r\nLayer=15\r\n\r\nIf you wish to move this Layer, please use the FS "
-           "scenery library" + (backup ? "\n\r\n\rBackup made of 'scenery.cfg' at " + backup_path : "") +
-           "\r\n\r\nPRESS ANY KEY";
-  }
-
-  ScratchFolder scratch;
-  const Text sim = scratch.Path("sim"), alps = scratch.Path("alps");
-  const Text library = sim + kPathSeparator + "scenery.cfg";
-  const Text backup_path = alps + kPathSeparator + "scenery_beforeinstall.cfg";
-  RecordingTerminal term;
-  bool lock_free_at_every_key = true;
-  EditSettings settings;
-  std::string err;  // of the last run
-};
-
-TEST_F(EditorFiles, BackupIsMadeOnceAndNeverRefreshed) {
-  WriteRaw(library, kTwelveFourteen);
-  EXPECT_EQ(Run("ADD", alps, "Alps"), AlpsReport(alps, true));
-  EXPECT_EQ(Run("REMOVE", alps, "Alps"), "");
-  EXPECT_EQ(Run("ADD", alps, "Alps"), AlpsReport(alps, false));
-  EXPECT_EQ(ReadRaw(library), kTwelveFourteen + "\r\n\r\n\r\n[Area.013]\r\nTitle=Alps\r\nlocal=" +
-                                  alps + "\r\nActive=TRUE\r\nLayer=15\r\n\r\n");
-  EXPECT_EQ(ReadRaw(backup_path), kTwelveFourteen);
-  // A product folder that does not exist gets no backup, and the report names none.
-  const Text missing = scratch.Path("missing");
-  WriteRaw(library, kTwelveFourteen);
-  EXPECT_EQ(Run("ADD", missing, "Alps"), AlpsReport(missing, false));
-  EXPECT_FALSE(fs::exists(missing));
-  EXPECT_EQ(term.shown, "");
-}
-
 // Refused before any backup or write, with the reason kept: a run that cannot have the library
 // to itself in time, and an ADD that could take the library past the size limit.
-TEST_F(EditorFiles, RefusedRunsChangeNothing) {
-  WriteRaw(library, kTwelveFourteen);
-  settings.lock_wait = std::chrono::milliseconds(50);
-  for (Text result : {kSaveFailureText, kTooLargeText}) {
-    auto held = result == kSaveFailureText ? LockLibrary(library, {}, &err) : nullptr;
-    settings.size_limit = result == kTooLargeText ? kTwelveFourteen.size() + 80 : kLibrarySizeLimit;
-    EXPECT_EQ(Run("ADD", alps, "Alps"), result);
-    EXPECT_NE(err, "");
-    EXPECT_EQ(ReadRaw(library), kTwelveFourteen);
-    EXPECT_FALSE(fs::exists(backup_path));
-  }
-  EXPECT_EQ(term.shown, "");
-}
-
-TEST_F(EditorFiles, UnchangedLibraryIsNotRewritten) {
-  const Text text = kTwelveFourteen + "[Area.020]\r\nTitle=Alps\r\nlocal=C:\\Elsewhere\r\nLayer=1\r\n";
+TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
+  ScratchFolder scratch;
+  fs::create_directory(scratch.Path("sim"));
+  fs::create_directory(scratch.Path("alps"));
+  const Text library = scratch.Path("sim") + kPathSeparator + "scenery.cfg";
+  const Text text = "[Area.001]\r\nTitle=Lakes\r\nlocal=C:\\Lakes\r\nLayer=1\r\n";
   WriteRaw(library, text);
-  const fs::file_time_type old_time = fs::last_write_time(library) - std::chrono::hours(24 * 400);
-  fs::last_write_time(library, old_time);
-  EXPECT_EQ(Run("REMOVE", alps, "Alps"), "");  // not in the library
-  EXPECT_EQ(term.shown, "");
-  EXPECT_EQ(Run("ADD", alps, "alps"), "");  // title taken: the caution, after the lock
-  EXPECT_EQ(term.shown,
-            "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\nCaution another product "
-            "found using the same name: \r\n\r\n'alps'\r\n\r\nBut it is using another directory "
-            "location\r\nYour scenery library has not been changed, because of this.\r\n\r\n<key>");
-  EXPECT_TRUE(lock_free_at_every_key);
-  EXPECT_EQ(fs::last_write_time(library), old_time);
-  EXPECT_EQ(ReadRaw(library), text);
+  EditSettings settings;
+  settings.lock_wait = std::chrono::milliseconds(50);
+  for (Text refusal : {kSaveFailureText, kTooLargeText}) {
+    std::string err;
+    auto held = refusal == kSaveFailureText ? LockLibrary(library, {}, &err) : nullptr;
+    settings.size_limit = refusal == kTooLargeText ? text.size() + 80 : kLibrarySizeLimit;
+    RecordingTerminal term;
+    const ProductDetails alps{scratch.Path("sim"), "ADD", scratch.Path("alps"), "Alps"};
+    EXPECT_EQ(EditSceneryLibrary(alps, term, settings, &err).result_text, refusal);
+    EXPECT_NE(err, "");
+    EXPECT_EQ(ReadRaw(library) + term.shown, text);
+    EXPECT_EQ(scratch.Names(), (std::set<std::string>{"alps", "sim"}));
+    EXPECT_TRUE(fs::is_empty(scratch.Path("alps")));
+  }
 }
 
 }  // namespace

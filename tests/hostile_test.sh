@@ -52,7 +52,7 @@ holds "4 GiB library: refused, untouched" eval '[ "$rc" = 0 ] && [[ "$out" == *"
   [ "$(stat -c %s sim/scenery.cfg)" = 4294967296 ] && [ ! -e prod/scenery_beforeinstall.cfg ]'
 rm -f sim/scenery.cfg
 if [ -z "$emu" ]; then
-  ln -s /dev/zero sim/scenery.cfg && run "$sim" ADD "$prod" Endless
+  ln -s /dev/zero sim/scenery.cfg && run "$sim" REMOVE "$prod" Endless
   holds "endless library: refused" eval '[ "$rc" = 0 ] && [[ "$out" == *"$TOO_LARGE"* ]]'
   rm -f sim/scenery.cfg
 fi
@@ -72,6 +72,18 @@ elif [ "$(id -u)" = 0 ]; then
   holds "metadata: owner, group, mode, ACL and attributes kept" eval 'grep -q Title=Kept sim/scenery.cfg &&
     [ "$(getfacl -c sim/scenery.cfg; stat -c "%u:%g %a" sim/scenery.cfg)" = "$before" ] &&
     [ "$(getfattr --only-values -n user.origin sim/scenery.cfg)" = installer ]'
+fi
+
+# A link to the library stays a link, through another link and into another folder, and its
+# target gets the new library; the backup, a new file, follows the umask (natively).
+if [ -z "$emu" ]; then
+  mkdir store && library 12 store/real.cfg && ln -s ../store/real.cfg sim/hop.cfg
+  rm -f sim/scenery.cfg prod/scenery_beforeinstall.cfg && ln -s hop.cfg sim/scenery.cfg
+  (umask 027; run "$sim" ADD "$prod" Linked)
+  holds "linked library: links kept, target replaced, backup follows the umask" eval '[ "$(ls store sim |
+    tr "\n" " ")" = "sim: hop.cfg scenery.cfg  store: real.cfg " ] && grep -q Title=Linked store/real.cfg &&
+    [ "$(readlink sim/scenery.cfg) $(stat -c %a prod/scenery_beforeinstall.cfg)" = "hop.cfg 640" ]'
+  rm sim/*
 fi
 
 # odd NAME LIBRARY TITLE AREA: an ADD of TITLE to LIBRARY appends section AREA and keeps the

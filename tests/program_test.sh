@@ -11,11 +11,13 @@ sim=$(winpath "$tmp/sim") product=$(winpath "$tmp/product dir") other=$(winpath 
 title="Demo Harbour"
 backup="product dir/scenery_beforeinstall.cfg"
 
-# report AREA TITLE FOLDER: the ADD report with its backup sentence, as the console shows it.
+# report AREA TITLE FOLDER [none]: the ADD report as the console shows it, with its backup
+# sentence unless none.
 report() {
   REPORT="Scenery AREA added:${CRLF}${CRLF}AREA=$1${CRLF}Title=$2${CRLF}localv=$3${CRLF}Active=TRUE"
   REPORT+="${CRLF}Layer=$1${CRLF}${CRLF}If you wish to move this Layer, please use the FS scenery library"
-  REPORT+=$'\n\r\n\r'"Backup made of 'scenery.cfg' at $3${SEP}scenery_beforeinstall.cfg${CRLF}${CRLF}PRESS ANY KEY${CRLF}"
+  [ -n "${4:-}" ] || REPORT+=$'\n\r\n\r'"Backup made of 'scenery.cfg' at $3${SEP}scenery_beforeinstall.cfg"
+  REPORT+="${CRLF}${CRLF}PRESS ANY KEY${CRLF}"
 }
 HEAD="Adding your Product to your FS scenery Library:${CRLF}${CRLF}${CRLF}${CRLF}Caution another product found using the same"
 FOLDER="$HEAD product location: ${CRLF}${CRLF}'$product'${CRLF}${CRLF}"
@@ -33,11 +35,12 @@ printf '[Area.001]\r\nTitle=No Layer\r\nlocal=D:\\x\r\n' > nolayer.cfg
 printf 'local=%s\r\n[Area.001]\r\nLayer=1\r\n' "$product" > stray.cfg
 printf 'Title=%s\r\n[Area.001]\r\nLayer=1\r\n' "$title" > titled.cfg
 cp sample.cfg readonly.cfg && chmod a-w readonly.cfg
+touch -d 2020-01-01 *.cfg
 
 # row NAME CODE START END OUTPUT ARGS...: on the library START (none: no library; folder: a
 # folder in its place; fifo: a named pipe), the program run with ARGS prints the path line and OUTPUT and leaves
-# END; it exits 0, and CODE when run with --unattended. Refused arguments (15, 16) leave no
-# backup either.
+# END; it exits 0, and CODE when run with --unattended. A library left as it was is not
+# rewritten either, and refused arguments (15, 16) leave no backup.
 row() {
   local name=$1 code=$2 start=$3 end=$4 want=$PL$5 mode
   shift 5
@@ -51,7 +54,9 @@ row() {
       printf 'expected: %q\n  actual: %q\n' "$want" "$out"
       sed 's/^/  stderr: /' "$tmp/err" | head -5
     fi
-    case $end in none) ;; *) holds "$name $mode: library afterwards" cmp -s sim/scenery.cfg "$end" ;; esac
+    case $end in none) ;; *) holds "$name $mode: library afterwards" cmp -s sim/scenery.cfg "$end"
+      [ "$end" != "$start" ] || holds "$name $mode: not rewritten" [ "$(stat -c %Y sim/scenery.cfg "$start" |
+        uniq | wc -l)" = 1 ] ;; esac
     [[ $code != 1[56] ]] || holds "$name $mode: no backup" [ ! -e "$backup" ]
   done
 }
@@ -105,6 +110,15 @@ if [ -n "$emu" ]; then
   row "a title in the code page is written in its bytes" 0 sample.cfg cafe.cfg "$REPORT" "$sim" ADD "$product" Café
 fi
 
+# The backup is made once and never refreshed, and only the run that made it names it; a
+# product folder that does not exist gets none.
+cp sample.cfg sim/scenery.cfg && rm -f "$backup"
+for action in ADD REMOVE ADD; do run "$sim" $action "$product" "$title"; done
+report 13 "$title" "$product" none
+holds "the backup is made once" eval '[ "$out" = "$PL$REPORT" ] && cmp -s "$backup" sample.cfg'
+cp sample.cfg sim/scenery.cfg && run "$sim" ADD "$other" "$title" && report 13 "$title" "$other" none
+holds "a missing product folder gets no backup" eval '[ "$out" = "$PL$REPORT" ] && [ ! -e other ]'
+
 # Relative folders are taken from the program's folder, here two levels above the caller's,
 # so that "../sim" leads elsewhere from either; a bare program name keeps the caller's folder.
 mkdir -p rel/bin rel/sim rel/elsewhere/inner && cp sample.cfg rel/sim/scenery.cfg && cp "$prog" rel/bin/
@@ -140,6 +154,9 @@ keys() {
 '$product' Other ${job:+& wait \$!}; echo \$? > rc; stty -g > mode.after; IFS= read -rsn1 -t 5 next; \
 printf %s \"\$next\" > next" /dev/null <>keys.in > screen & local pid=$!
   for _ in $(seq 100); do [ -z "$how" ] || break; grep -qs Caution screen && sleep 0.2 && break; sleep 0.05; done
+  # Nobody waits for the library while a message waits for its key.
+  [ -n "$how" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout 10 $emu "$prog" \
+    --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
   printf '%b' "$3" > keys.in; sleep 0.3; printf z > keys.in; wait $pid
   holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after && [ "$(cat next)" = z ] &&
     { [ "$how" = job ] || [ "$(tr -d "\r\n" < screen | tail -c 5)" = this. ]; }'

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <iterator>
 #include <random>
@@ -52,17 +51,12 @@ inline std::string ReadRaw(const Text& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Keeps what is printed, and a key wait as "<key>", in shown; at_key, when set, runs at every wait.
+// Keeps what is printed, and each key wait as "<key>".
 class RecordingTerminal : public Terminal {
  public:
   void Print(const Text& text) override { shown += text; }
-  int WaitForKey() override {
-    shown += "<key>";
-    if (at_key) at_key();
-    return 13;
-  }
+  int WaitForKey() override { return shown += "<key>", 13; }
   Text shown;
-  std::function<void()> at_key;
 };
 
 // Tries for the lock on library as another run would, and tells whether it was granted; the
