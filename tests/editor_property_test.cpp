@@ -52,28 +52,22 @@ GeneratedLibrary Generate(std::mt19937& random) {
     const int layer = 1 + below(400);
     const Text folder = name == "Product2" ? "E:\\New\\Product2" : "D:\\Gen\\" + name;
     const Text title = name == "Product2" ? "Product X2" : "Scenery " + name;
-    Text upper_folder = folder;
-    for (char& c : upper_folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     Text section = line(pick({"[Area.", "[AREA.", "[area."}) + Text(below(3), '0') +
                    std::to_string(area) + "]");
     section += line(pick({"Title=", "TITLE=", "title="}) + title);
     if (below(3) == 0) section += line("Texture_ID=" + std::to_string(below(50)));
-    section += line(pick({"Local=", "local=", "LOCAL="}) + (below(4) == 0 ? upper_folder : folder) +
+    section += line(pick({"Local=", "local=", "LOCAL="}) + (below(4) ? folder : UpperText(folder)) +
                     pick({"", "\\", "  ", "\t"}));
     section += line(pick({"Active=TRUE", "Active=FALSE"}));
     if (with_layers) section += line(pick({"Layer=", "LAYER=", "layer="}) + std::to_string(layer));
     for (int blank = below(3); blank > 0; --blank) section += line("");
-    library.sections.push_back(section);
-    library.folders.push_back(folder);
-    library.titles.push_back(title);
+    library.sections.push_back(section), library.folders.push_back(folder), library.titles.push_back(title);
     library.highest_area = std::max(library.highest_area, area);
     library.highest_layer = with_layers ? std::max(library.highest_layer, layer) : 0;
   }
   // The file may end without a line end.
-  if (!library.sections.empty() && below(4) == 0) {
-    Text& last = library.sections.back();
-    while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) last.pop_back();
-  }
+  while (!library.sections.empty() && below(4) == 0 && library.sections.back().back() < ' ')
+    library.sections.back().pop_back();
   return library;
 }
 

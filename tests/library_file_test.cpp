@@ -12,9 +12,10 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
       {"layer=3.5", 1, "=", 4},             {"[Area.-5]", 1, ".", -5},  {"[Area.7", 1, ".", 7},
       {"Layer=", 1, "=", 0},                {"[Area.000000042]", 1, ".", 4},
       {"x\r\n[area.44]\r\n", 4, ".", 44},   {"x\r\nSomelayer=9\r\n", 8, "=", 9},
+      {"layer=-2.5", 1, "=", -2},           {"[Area.&H1F]", 1, ".", 31}, {"[Area.&O17]", 1, ".", 15},
       // Numbers out of the 32-bit range read as 0; the largest that fits in 8 characters.
-      {"[Area.1e99]", 1, ".", 0}, {"[Area.-3e9]", 1, ".", 0},
-      {"[Area.214748e4]", 1, ".", 2147480000},
+      {"[Area.1e99]", 1, ".", 0}, {"[Area.-3e9]", 1, ".", 0}, {"[Area.9e999999]", 1, ".", 0},
+      {"[Area.214748e4]", 1, ".", 2147480000}, {"[Area.-2147e6]", 1, ".", -2147000000},
   };
   for (const Case& c : cases)
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;

@@ -21,10 +21,6 @@ class ScratchFolder {
   ScratchFolder() { std::filesystem::create_directories(root_); }
   ~ScratchFolder() {
     std::error_code ignored;
-    // Read-only files would stop the removal on Windows.
-    for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored))
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(root_, ignored);
   }
   // The folder itself, or name inside it, with the platform's separators.

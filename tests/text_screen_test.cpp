@@ -102,13 +102,4 @@ TEST(TextScreen, DirtyRowsAreTheChangedOnes) {
   EXPECT_EQ(dirty(), 25);
 }
 
-TEST(TextScreen, KeyQueueKeepsTheNewestFifteen) {
-  for (int queued : {0, 15, 16, 20}) {
-    TextScreen s = MakeTextScreen(640, 200);
-    for (int k = 1; k <= queued; ++k) QueueKey(s, k);
-    for (int k = std::max(1, queued - 14); k <= queued; ++k) EXPECT_EQ(k, TakeKey(s)) << queued;
-    EXPECT_EQ(0, TakeKey(s)) << queued;
-  }
-}
-
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <random>
 
@@ -60,18 +59,6 @@ TEST(Search, AgreesWithAPlainScan) {
   }
 }
 
-// Patterns too long for the table kept on the stack, and the inputs that make a naive
-// search quadratic.
-TEST(Search, LongPatterns) {
-  const Text as(100000, 'a'), almost = Text(9999, 'a') + "b";
-  EXPECT_EQ(FindText(1, as, almost), 0);
-  EXPECT_EQ(FindText(1, as + "b", almost), 100000 - 9999 + 1);
-  EXPECT_EQ(FindTextNoCase(2, as, as), 0);
-  Text periodic;
-  for (int i = 0; i < 5000; ++i) periodic += "ab";
-  EXPECT_EQ(FindTextNoCase(1, periodic + "ac" + periodic + "abc", periodic + "ABC"), 10003);
-}
-
 TEST(TextToNumber, Table) {
   struct Case { Text t; double want; };
   const Case cases[] = {
@@ -90,29 +77,6 @@ TEST(TextToNumber, Table) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
-}
-
-TEST(RoundToWhole, HalfToEvenAndZeroOutOfRange) {
-  struct Case { double x; int32_t want; };
-  const Case cases[] = {
-      {0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {-3.5, -4}, {0.49999999999999994, 0},
-      {-12.7, -13}, {2147483647.4, 2147483647}, {2147483647.5, 0}, {-2147483648.5, INT32_MIN},
-      {-2147483649.5, 0}, {kInf, 0}, {std::nan(""), 0},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(RoundToWhole(c.x), c.want) << c.x;
-}
-
-TEST(GetField, Table) {
-  struct Case { Text t, delimiter; int n; Text want; };
-  const Case cases[] = {
-      {"a,b,c", ",", 1, "a"}, {"a,b,c", ",", 2, "b"}, {"a,,b", ",", 2, ""}, {"a", ",", 2, "a"},
-      {"a,", ",", 2, "a"}, {",a", ",", 1, ",a"}, {",a", ",", 2, "a"}, {"x=5\r\n", "=", 2, "5"},
-      {"x=5\n\r\n", "=", 2, "5\n"}, {"a\r\n,b", ",", 1, "a"}, {"\r\r\r", ",", 1, "\r"},
-      {"[Area.012]", ".", 2, "012]"}, {"a\0,\xff"s, ",", 2, "\xff"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(GetField(c.t, c.delimiter, c.n), c.want) << c.t << " " << c.delimiter << " " << c.n;
 }
 
 TEST(ParentPath, CutsTheLastComponent) {
