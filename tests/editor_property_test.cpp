@@ -39,7 +39,7 @@ GeneratedLibrary Generate(std::mt19937& random) {
   GeneratedLibrary library;
   if (below(4) == 0) library.preamble += "\xEF\xBB\xBF";
   if (below(2) == 0)
-    library.preamble += line("[General]") + line("Title=Library") + line("Local=Scenery") + line("");
+    library.preamble += line("[General]") + line("Title=Library") + line("Local=Sim") + line("");
   const bool with_layers = below(10) != 0;
   // Names in random order, so that a name often comes after a longer one it begins ("Area 1"
   // after "Area 12"), and the product added by the tests has such a neighbour.
@@ -61,7 +61,8 @@ GeneratedLibrary Generate(std::mt19937& random) {
     section += line(pick({"Active=TRUE", "Active=FALSE"}));
     if (with_layers) section += line(pick({"Layer=", "LAYER=", "layer="}) + std::to_string(layer));
     for (int blank = below(3); blank > 0; --blank) section += line("");
-    library.sections.push_back(section), library.folders.push_back(folder), library.titles.push_back(title);
+    library.sections.push_back(section);
+    library.folders.push_back(folder), library.titles.push_back(title);
     library.highest_area = std::max(library.highest_area, area);
     library.highest_layer = with_layers ? std::max(library.highest_layer, layer) : 0;
   }
@@ -98,7 +99,7 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
     EXPECT_EQ(added.result_text.substr(0, head.size()), library.Skipped() ? "" : head);
     ProductDetails remove{"C:\\Sim", i % 2 ? "remove" : "REMOVE", "E:\\New\\Product", "Product X"};
     if (!library.Skipped())
-      EXPECT_EQ(EditLibraryText(added.library_text, remove, false).library_text, original + "\r\n\r\n");
+      EXPECT_EQ(EditLibraryText(added.library_text, remove, 0).library_text, original + "\r\n\r\n");
     if (library.sections.empty()) continue;
 
     const size_t k = random() % library.sections.size();
@@ -113,11 +114,12 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
     const Text title = title_taken ? library.titles[k] : "Product X";
     const LibraryEdit refused = EditLibraryText(original, {"C:\\Sim", "ADD", folder, title}, true);
     EXPECT_EQ(refused.library_text + refused.result_text, original);
-    EXPECT_EQ(refused.conflict_state, folder_taken ? ConflictState::FolderListed : ConflictState::TitleTaken);
-    EXPECT_EQ(refused.caution_text,
-              !title_taken    ? Caution("product location", folder, "")
-              : !folder_taken ? Caution("name", title, "But it is using another directory location\r\n")
-                              : "");
+    EXPECT_EQ(refused.conflict_state,
+              folder_taken ? ConflictState::FolderListed : ConflictState::TitleTaken);
+    const Text elsewhere = "But it is using another directory location\r\n";
+    EXPECT_EQ(refused.caution_text, !title_taken    ? Caution("product location", folder, "")
+                                    : !folder_taken ? Caution("name", title, elsewhere)
+                                                    : "");
     if (!folder_taken) {
       removed = EditLibraryText(original, {"C:\\Sim", "REMOVE", folder, title}, true);
       EXPECT_EQ(removed.library_text + removed.caution_text, original);

@@ -4,6 +4,7 @@
 
 #include "files.h"
 #include "library_edit.h"
+#include "library_lock.h"
 #include "support_fixtures.h"
 
 namespace {
@@ -24,7 +25,7 @@ TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
   const Case cases[] = {
       {area("[area.9]", "7"), "[Area.010]", "8"}, {area("[Area.999]", "1"), "[Area.1000]", "2"},
       // Hits inside values and at the end of longer key names count as well.
-      {area("[Area.003]", "1") + "Title=old [area.41] copy\r\nBaseLayer=20\r\n", "[Area.042]", "21"},
+      {area("[Area.003]", "1") + "Title=old [area.41]\r\nBaseLayer=20\r\n", "[Area.042]", "21"},
       // Numbers too big for 32 bits count as 0; the largest readable one still adds safely.
       {area("[Area.1e99]", "1") + area("[Area.005]", "2"), "[Area.006]", "3"},
       {area("[Area.214748e4]", "1"), "[Area.2147480001]", "2"},

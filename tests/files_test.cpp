@@ -11,14 +11,15 @@ namespace {
 // message: the caller has its own. A file that cannot be opened is shown, unless quiet.
 TEST(ReadWholeFile, LimitAndFailures) {
   ScratchFolder folder;
-  const std::string bytes = std::string("\xEF\xBB\xBF\0a\rb\n\r\n\xFF", 10) + std::string(200001, 'q');
-  WriteRaw(folder.Path("scenery.cfg"), bytes);
+  const Text path = folder.Path("scenery.cfg");
+  const std::string bytes = std::string("\xEF\xBB\xBF\0a\rb\n\r\n\xFF", 10) + Text(200001, 'q');
+  WriteRaw(path, bytes);
   RecordingTerminal loud, quiet;
   Text content;
   std::string err;
-  EXPECT_EQ(ReadWholeFile(folder.Path("scenery.cfg"), false, loud, bytes.size(), &content, &err), kReadDone);
+  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size(), &content, &err), kReadDone);
   EXPECT_EQ(content, bytes);
-  EXPECT_EQ(ReadWholeFile(folder.Path("scenery.cfg"), false, loud, bytes.size() - 1, &content, &err), kTooLarge);
+  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size() - 1, &content, &err), kTooLarge);
   EXPECT_EQ(content + loud.shown, "");
   const Text missing = folder.Path("nowhere") + kPathSeparator + "scenery.cfg";
   EXPECT_EQ(ReadWholeFile(missing, false, loud, 100, &content, &err), kCannotOpen);

@@ -12,7 +12,7 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
       {"layer=3.5", 1, "=", 4},             {"[Area.-5]", 1, ".", -5},  {"[Area.7", 1, ".", 7},
       {"Layer=", 1, "=", 0},                {"[Area.000000042]", 1, ".", 4},
       {"x\r\n[area.44]\r\n", 4, ".", 44},   {"x\r\nSomelayer=9\r\n", 8, "=", 9},
-      {"layer=-2.5", 1, "=", -2},           {"[Area.&H1F]", 1, ".", 31}, {"[Area.&O17]", 1, ".", 15},
+      {"layer=-2.5", 1, "=", -2},           {"[Area.&H1F]", 1, ".", 31}, {"[Area.&O7]", 1, ".", 7},
       // Numbers out of the 32-bit range read as 0; the largest that fits in 8 characters.
       {"[Area.1e99]", 1, ".", 0}, {"[Area.-3e9]", 1, ".", 0}, {"[Area.9e999999]", 1, ".", 0},
       {"[Area.214748e4]", 1, ".", 2147480000}, {"[Area.-2147e6]", 1, ".", -2147000000},
@@ -27,20 +27,16 @@ TEST(ScanEntries, MatchesWholeTitlesOnly) {
   // "Title=" 3000 times, then "X": every "=" almost opens the entry of 20 more and an "X",
   // which checking them one by one would make quadratic.
   Text everywhere;
-  for (int i = 0; i < 3000; ++i)
-    everywhere += "Title=";
+  for (int i = 0; i < 3000; ++i) everywhere += "Title=";
   const Text near_miss = everywhere.substr(0, 19 * 6) + "X";
   const EntryCase cases[] = {
-      {"Title=Alps\r\n", "Alps", 1},
-      {"x\r\nTITLE=ALPS", "alps", 4},  // at the end of the text
-      {"Title=Alps \t\r\n", "Alps", 1},
-      {"Title=Alps\n", "Alps", 1},
+      {"Title=Alps\r\n", "Alps", 1},        {"x\r\nTITLE=ALPS", "alps", 4},  // at the very end
+      {"Title=Alps \t\r\n", "Alps", 1},    {"Title=Alps\n", "Alps", 1},
       {"Title=Alps North\r\ntitle=alps\r\n", "Alps", 19},
       {"Title=Alps\\\r\n", "Alps", 0},  // only folders may end in a separator
       {"Title=Alpsx Title=Alps", "Alps", 13}, {"Title=Alpsx", "Alps", 0},
       {"Title=Caf\xc3\x89\r\n", "Caf\xc3\xa9", 0},  // bytes above a to z are not folded
-      {"title=caf\xc3\xa9\r\n", "Caf\xc3\xa9", 1},
-      {"Title=\r\n", "Alps", 0},
+      {"title=caf\xc3\xa9\r\n", "Caf\xc3\xa9", 1}, {"Title=\r\n", "Alps", 0},
       {everywhere + "X\r\n", near_miss, (3000 - 20) * 6 + 1},
       {everywhere + "X y\r\n", near_miss, 0},
   };
@@ -51,8 +47,7 @@ TEST(ScanEntries, MatchesWholeTitlesOnly) {
 TEST(ScanEntries, MatchesWholeFoldersWithOneOptionalSeparator) {
   const Text harbour = "D:\\Addons\\Harbour";
   const EntryCase cases[] = {
-      {"LOCAL=d:\\addons\\harbour", harbour, 1},
-      {"local=D:\\Addons\\Harbour\\\r\n", harbour, 1},
+      {"LOCAL=d:\\addons\\harbour", harbour, 1}, {"local=D:\\Addons\\Harbour\\\r\n", harbour, 1},
       {"local=D:\\Addons\\Harbour/ \r\n", harbour, 1},
       {"local=D:\\Addons\\Harbour\\\\\r\n", harbour, 0},
       {"local=D:\\Addons\\Harbour\\Sub\r\n", harbour, 0},

@@ -8,13 +8,20 @@
 namespace {
 
 using std::chrono::milliseconds;
+using namespace std::chrono_literals;
+
+// Whether another run waiting up to wait would be granted the lock on library.
+bool Granted(const Text& library, milliseconds wait) {
+  std::string err;
+  return LockLibrary(library, wait, &err) != nullptr;
+}
 
 // Run only as the child of the test below: takes the lock, says so, and waits to be killed.
 TEST(LibraryLockWin32, HolderProcess) {
   const char* folder = getenv("SCENERYREG_TEST_LOCK_HOLDER");
   if (!folder) GTEST_SKIP() << "only run as a child process";
   std::string err;
-  auto lock = LockLibrary(Text(folder) + "\\scenery.cfg", milliseconds(0), &err);
+  auto lock = LockLibrary(Text(folder) + "\\scenery.cfg", 0ms, &err);
   if (lock) WriteRaw(Text(folder) + "\\held", "");
   Sleep(INFINITE);
 }
@@ -33,13 +40,13 @@ TEST(LibraryLockWin32, LockOfAKilledRunIsReleased) {
   ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, &startup, &child));
   for (int i = 0; i < 2000 && !std::filesystem::exists(folder.Path("held")); ++i) Sleep(10);
-  EXPECT_FALSE(GrantedElsewhere(library, milliseconds(100)));
-  auto waiting = std::async(std::launch::async, [&] { return GrantedElsewhere(library, milliseconds(20000)); });
+  EXPECT_FALSE(Granted(library, 100ms));
+  auto waiting = std::async(std::launch::async, [&] { return Granted(library, 9s); });
   Sleep(100);
   TerminateProcess(child.hProcess, 1);
   WaitForSingleObject(child.hProcess, INFINITE);
   EXPECT_TRUE(waiting.get());
-  EXPECT_TRUE(GrantedElsewhere(library, milliseconds(0)));
+  EXPECT_TRUE(Granted(library, 0ms));
 }
 
 }  // namespace

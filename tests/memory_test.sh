@@ -6,17 +6,15 @@
 # Usage: memory_test.sh PROGRAM
 source "$(dirname "$0")/script_lib.sh" "$@"
 cd "$tmp" && mkdir sim prod
-library 10 tiny.cfg && library 300000 big.cfg
-size=$(stat -c %s big.cfg)
+library 10 tiny.cfg && library 300000 big.cfg && size=$(stat -c %s big.cfg)
 
 # measure LIBRARY CHANGE ACTION FOLDER TITLE: one run on a fresh copy of LIBRARY, which must
 # then grow, shrink or stay (+, -, =); sets kb to the run's peak memory in KiB.
 measure() {
   cp "$1" sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
   /usr/bin/time -f %M -o rss "$prog" "$tmp/sim" "$3" "$4" "$5" </dev/null >/dev/null 2>&1
-  local change=$(( $(stat -c %s sim/scenery.cfg) - $(stat -c %s "$1") )) sign==
-  ((change > 0)) && sign=+; ((change < 0)) && sign=-
-  holds "$3 $5: the run did its work" [ "$sign" = "$2" ]
+  local change=$(( $(stat -c %s sim/scenery.cfg) - $(stat -c %s "$1") ))
+  holds "$3 $5: the run did its work" [ "$( ((change > 0)) && echo + || { ((change < 0)) && echo - || echo =; })" = "$2" ]
   kb=$(tail -1 rss)
 }
 one_copy() {  # one_copy CHANGE ACTION FOLDER TITLE, on the big library

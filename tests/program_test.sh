@@ -48,12 +48,9 @@ row() {
     rm -rf sim/scenery.cfg "$backup"
     case $start in none) ;; folder) mkdir sim/scenery.cfg ;; fifo) mkfifo sim/scenery.cfg ;; *) cp -p "$start" sim/scenery.cfg ;; esac
     run ${mode:+"$mode"} "$@"
-    local rc_want=$([ -n "$mode" ] && echo "$code" || echo 0)
-    if [ "$out" == "$want" ] && [ "$rc" = "$rc_want" ]; then check "$name $mode" 0; else
-      check "$name $mode" 1 "exit $rc, expected $rc_want"
-      printf 'expected: %q\n  actual: %q\n' "$want" "$out"
-      sed 's/^/  stderr: /' "$tmp/err" | head -5
-    fi
+    local want_rc=${mode:+$code}
+    check "$name $mode" "$([ "$out" == "$want" ] && [ "$rc" = "${want_rc:-0}" ]; echo $?)" \
+      "exit $rc; printed $(printf %q "$out"); $(head -c 300 "$tmp/err")"
     case $end in none) ;; *) holds "$name $mode: library afterwards" cmp -s sim/scenery.cfg "$end"
       [ "$end" != "$start" ] || holds "$name $mode: not rewritten" [ "$(stat -c %Y sim/scenery.cfg "$start" |
         uniq | wc -l)" = 1 ] ;; esac

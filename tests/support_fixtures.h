@@ -2,7 +2,6 @@
 // Scratch folders, raw file access and a recording terminal for the tests of the support
 // routines. Raw access goes through the C++ library, never through the routines under test.
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -10,19 +9,14 @@
 #include <random>
 #include <set>
 #include <string>
-#include <vector>
 
-#include "library_lock.h"
 #include "terminal.h"
 
 // A fresh, empty folder, removed with everything in it when the test ends.
 class ScratchFolder {
  public:
   ScratchFolder() { std::filesystem::create_directories(root_); }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
+  ~ScratchFolder() { std::filesystem::remove_all(root_, ignored_); }
   // The folder itself, or name inside it, with the platform's separators.
   Text Path(const std::string& name = "") const { return (root_ / name).string(); }
   // The names of the folder's entries.
@@ -35,11 +29,12 @@ class ScratchFolder {
 
  private:
   const std::filesystem::path root_ = std::filesystem::temp_directory_path() /
-      ("sceneryreg-test-" + std::to_string(std::random_device()()) + std::to_string(std::random_device()()));
+                                      ("sceneryreg-test-" + std::to_string(std::random_device()()));
+  std::error_code ignored_;
 };
 
 inline void WriteRaw(const Text& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+  std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
 }
 
 inline std::string ReadRaw(const Text& path) {
@@ -54,10 +49,3 @@ class RecordingTerminal : public Terminal {
   int WaitForKey() override { return shown += "<key>", 13; }
   Text shown;
 };
-
-// Tries for the lock on library as another run would, and tells whether it was granted; the
-// attempt's lock is given back before returning.
-inline bool GrantedElsewhere(const Text& library, std::chrono::milliseconds timeout) {
-  std::string err;
-  return LockLibrary(library, timeout, &err) != nullptr;
-}

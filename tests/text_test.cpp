@@ -81,7 +81,7 @@ TEST(TextToNumber, Table) {
 
 TEST(ParentPath, CutsTheLastComponent) {
   struct Case { Text path, want; };
-  const Case cases[] = {{"C:\\Games\\Tool\\setup.exe", "C:\\Games\\Tool"}, {"setup.exe", "setup.exe"},
+  const Case cases[] = {{"C:\\Tool\\setup.exe", "C:\\Tool"}, {"setup.exe", "setup.exe"},
                         {"C:\\dir\\", "C:\\dir\\"}, {"\\x", ""}, {"", ""}, {"a\\\\b", "a\\"}};
   for (const Case& c : cases)
     EXPECT_EQ(ParentPath(c.path, "\\", 1), c.want) << c.path;

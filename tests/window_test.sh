@@ -5,12 +5,7 @@
 # Usage: window_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
 source "$(dirname "$0")/script_lib.sh" "$@"
 title=$(basename "$prog") && title=${title%.*}
-cleanup() {
-  [ -n "${prog_pid:-}" ] && kill "$prog_pid" 2>/dev/null
-  [ -n "$emu" ] && timeout 20 wineserver -k 2>/dev/null
-  kill "$xvfb_pid" 2>/dev/null; rm -rf "$tmp"
-}
-trap cleanup EXIT
+trap '{ kill ${prog_pid:-} $xvfb_pid; [ -z "$emu" ] || timeout 20 wineserver -k; } 2>/dev/null; rm -rf "$tmp"' EXIT
 
 # The server picks a free display number itself, so parallel runs never collide.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null & xvfb_pid=$!
@@ -37,7 +32,7 @@ running() { kill -0 "$prog_pid" 2>/dev/null; }
 ended() {  # ended NAME: the program ends by itself within seconds, with exit code 0
   for _ in $(seq 100); do running || break; sleep 0.1; done
   running && kill "$prog_pid"
-  wait "$prog_pid"; check "$1" $? "still running or failed"; prog_pid=
+  wait "$prog_pid"; check "$1" $? "still running or failed"
 }
 # Which of the 25 text rows hold white pixels, as 25 digits 0 or 1.
 lit_rows() {
