@@ -2,7 +2,6 @@
 # Twenty copies of the program, started together, each ADD their own product to one library.
 # Every addition must survive, numbered after the previous one, and the bytes that were there
 # before must stay as they were.
-# Usage: concurrency_test.sh PROGRAM [EMULATOR]   (EMULATOR runs a Windows build under Wine)
 source "$(dirname "$0")/script_lib.sh" "$@"
 cd "$tmp" && mkdir sim
 # Large enough that runs overlap in time: each takes its turn at the lock.

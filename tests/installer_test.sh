@@ -2,16 +2,11 @@
 # The .exe as installers meet it: its version resource and manifest, then the example installer
 # built with makensis and run silently under Wine as a deployment tool would: install, install
 # again, uninstall. Nothing may wait, and the installer's exit code is sceneryreg's.
-# Usage: installer_test.sh PROGRAM EMULATOR   (the Windows build only)
 source "$(dirname "$0")/script_lib.sh" "$@"
 version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")
 holds "the version resource carries the version --version prints" \
   eval '[ "$(strings -el "$prog" | grep -A1 -x ProductVersion | tail -1)" = "$version" ]'
 holds "the manifest asks for no elevation" eval 'strings "$prog" | grep -q "level=\"asInvoker\""'
-if ! command -v makensis >/dev/null; then
-  echo "SKIP: makensis not found (Debian package nsis, which scripts/install-deps.sh installs)"
-  exit 77
-fi
 sample="$here/../examples/scenery.cfg"
 mkdir "$tmp/sim" && cp "$sample" "$tmp/sim/scenery.cfg"
 # /D= takes no quotes, so the product folder has no blank in it.

@@ -1,6 +1,6 @@
-# Sourced by the end-to-end scripts with their arguments: PROGRAM [EMULATOR] (EMULATOR runs a
-# Windows build under Wine). Sets prog, emu, here, tmp (a scratch folder, removed at exit), SEP,
-# the system's messages and the helpers below.
+# Sourced by the end-to-end scripts, which ctest runs as SCRIPT PROGRAM [EMULATOR] (EMULATOR
+# runs a Windows build under Wine). Sets prog, emu, here, tmp (a scratch folder, removed at
+# exit), SEP, the system's messages and the helpers below.
 set -u
 prog=$(realpath "$1") emu=${2:-} here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 tmp=$(mktemp -d /tmp/sceneryreg-test.XXXXXX)

@@ -25,13 +25,12 @@ Text Lines(int first, int last) {
   return t;
 }
 
-// n distinct printable bytes, so a misplaced cell cannot pass for the right one.
-Text Run(int n) {
+// 80 distinct printable bytes, so a misplaced cell cannot pass for the right one.
+const Text kFull = [] {
   Text t;
-  for (int i = 0; i < n; ++i) t += static_cast<char>('!' + (i * 7 + 3) % 94);
+  for (int i = 0; i < 80; ++i) t += static_cast<char>('!' + (i * 7 + 3) % 94);
   return t;
-}
-const Text kFull = Run(80);
+}();
 
 // Rows 1 to count showing report lines first, first + 1, ..., then the extra rows.
 std::map<int, Text> Shown(int first, int count, std::map<int, Text> extra = {}) {

@@ -79,12 +79,4 @@ TEST(TextToNumber, Table) {
     EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
 }
 
-TEST(ParentPath, CutsTheLastComponent) {
-  struct Case { Text path, want; };
-  const Case cases[] = {{"C:\\Tool\\setup.exe", "C:\\Tool"}, {"setup.exe", "setup.exe"},
-                        {"C:\\dir\\", "C:\\dir\\"}, {"\\x", ""}, {"", ""}, {"a\\\\b", "a\\"}};
-  for (const Case& c : cases)
-    EXPECT_EQ(ParentPath(c.path, "\\", 1), c.want) << c.path;
-}
-
 }  // namespace
