@@ -80,8 +80,11 @@ row "every check fails"              16 none         none         "$NOLIB$DETAIL
 row "no arguments"                   16 none         none         "$NOLIB$DETAILS"
 # Only the exact word switches: otherwise it is the simulator folder.
 row "the switch in another case"     16 none         none         "$NOLIB$SYNTAX"  --Unattended "$sim" ADD "$product" "$title"
-[ -n "$emu" ] || row "library that cannot be read" 17 fifo none \
-  "Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF" "$sim" ADD "$product" "$title"
+if [ -z "$emu" ]; then
+  row "library that cannot be read" 17 fifo none "Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF" \
+    "$sim" ADD "$product" "$title"
+  holds "a library that cannot be read gets no backup" [ ! -e "$backup" ]
+fi
 row "read-only library"              17 readonly.cfg readonly.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" "$title"
 report 13 Trailing "$product$SEP"
 row "trailing separators"            0  sample.cfg   trailing.cfg "$REPORT"    "$sim$SEP" ADD "$product$SEP" Trailing
