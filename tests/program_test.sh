@@ -66,6 +66,7 @@ row "nothing to remove"              13 sample.cfg   sample.cfg   ""           "
 row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  ""           "$sim" ADD "$product" "$title"
 row "no section to cut"              14 stray.cfg    stray.cfg    ""           "$sim" REMOVE "$product" "$title"
 row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE"     "$sim" ADD "$other" "$title"
+row "folder before any header"       11 stray.cfg    stray.cfg    "$FOLDER"    "$sim" ADD "$product" Other
 row "library not found"              15 none         none         "$NOLIB"     "$sim" ADD "$product" "$title"
 row "library that is a folder"       15 folder       none         "$NOLIB"     "$sim" ADD "$product" "$title"
 row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX"    "$sim" MOVE "$product" "$title"
@@ -146,11 +147,11 @@ keys() {
   timeout 20 script -qec "stty -g > mode.before; trap '' INT; ${job:+set -m;} '$prog' '$sim' ADD \
 '$product' Other ${job:+& wait \$!}; echo \$? > rc; stty -g > mode.after; IFS= read -rsn1 -t 5 next; \
 printf %s \"\$next\" > next" /dev/null <>keys.in > screen & local pid=$!
-  for _ in $(seq 100); do [ -z "$how" ] || break; grep -qs Caution screen && sleep 0.2 && break; sleep 0.05; done
+  for _ in $(seq 100); do [ -z "$how" ] || break; grep -qs Caution screen && sleep 0.5 && break; sleep 0.05; done
   # Nobody waits for the library while a message waits for its key.
   [ -n "$how" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout 10 $emu "$prog" \
     --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
-  printf '%b' "$3" > keys.in; sleep 0.3; printf z > keys.in; wait $pid
+  printf '%b' "$3" > keys.in; sleep 1; printf z > keys.in; wait $pid
   holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after && [ "$(cat next)" = z ] &&
     { [ "$how" = job ] || [ "$(tr -d "\r\n" < screen | tail -c 5)" = this. ]; }'
 }
