@@ -69,6 +69,12 @@ elif [ "$(id -u)" = 0 ]; then
   holds "metadata: owner, group, mode, ACL and attributes kept" eval 'grep -q Title=Kept sim/scenery.cfg &&
     [ "$(getfacl -c sim/scenery.cfg; stat -c "%u:%g %a" sim/scenery.cfg)" = "$before" ] &&
     [ "$(getfattr --only-values -n user.origin sim/scenery.cfg)" = installer ]'
+  # A member of the library's group who does not own it keeps the group, at least.
+  chmod 755 "$tmp" && mkdir -m 775 group && chgrp 4242 group && library 12 group/scenery.cfg
+  chgrp 4242 group/scenery.cfg && chmod 664 group/scenery.cfg && chmod 777 prod
+  setpriv --reuid=65534 --regid=65534 --groups=4242 "$prog" "$tmp/group" ADD "$prod" Grouped </dev/null >/dev/null
+  holds "metadata: a group member keeps the group" eval 'grep -q Title=Grouped group/scenery.cfg &&
+    [ "$(stat -c "%u:%g %a" group/scenery.cfg)" = "65534:4242 664" ]'
 fi
 
 # A link to the library stays a link, through another link and into another folder, and its
