@@ -22,7 +22,6 @@ FOLDER+="Your scenery library has not been changed, because of this.${CRLF}${CRL
 TITLE="$HEAD name: ${CRLF}${CRLF}'$title'${CRLF}${CRLF}But it is using another directory location${CRLF}"
 TITLE+="Your scenery library has not been changed, because of this.${CRLF}${CRLF}"
 
-# The libraries the rows start from and end with.
 cp "$here/../examples/scenery.cfg" sample.cfg
 { cat sample.cfg; section 013 13 "$title" "$product"; } > added.cfg
 { cat sample.cfg; printf '\r\n\r\n'; } > removed.cfg
@@ -79,8 +78,7 @@ row "wrong action and empty title"   16 sample.cfg   sample.cfg   "$DETAILS"   "
 row "wrong action, no library"       16 none         none         "$NOLIB$SYNTAX"  "$sim" BAD "$product" "$title"
 row "every check fails"              16 none         none         "$NOLIB$DETAILS" "$sim" BAD "$product" ""
 row "no arguments"                   16 none         none         "$NOLIB$DETAILS"
-# Only the exact word switches: otherwise it is the simulator folder.
-row "the switch in another case"     16 none         none         "$NOLIB$SYNTAX"  --Unattended "$sim" ADD "$product" "$title"
+row "only the exact word switches"     16 none         none         "$NOLIB$SYNTAX"  --Unattended "$sim" ADD "$product" "$title"
 if [ -z "$emu" ]; then
   row "library that cannot be read" 17 fifo none "Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF" \
     "$sim" ADD "$product" "$title"

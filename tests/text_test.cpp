@@ -79,4 +79,13 @@ TEST(TextToNumber, Table) {
     EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
 }
 
+TEST(GetField, CutsAtTheDelimiterAndTrimsLineEnds) {
+  struct Case { Text t, delimiter; int n; Text want; };
+  const Case cases[] = {{"a,b,c", ",", 2, "b"}, {"a,,b", ",", 2, ""}, {"a", ",", 2, "a"},
+                        {",a", ",", 1, ",a"}, {"x=5\n\r\n", "=", 2, "5\n"}};
+  for (const Case& c : cases) EXPECT_EQ(GetField(c.t, c.delimiter, c.n), c.want) << c.t;
+  EXPECT_EQ(ParentPath("C:\\Tool\\setup.exe", "\\", 1), "C:\\Tool");
+  EXPECT_EQ(ParentPath("setup.exe", "\\", 1), "setup.exe");
+}
+
 }  // namespace

@@ -9,7 +9,6 @@ trap '{ kill ${prog_pid:-} $xvfb_pid; [ -z "$emu" ] || timeout 20 wineserver -k;
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null & xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$tmp/display")"
-timeout 10 xdpyinfo >/dev/null 2>&1 || { echo "FAIL: no X server"; exit 1; }
 if [ -n "$emu" ]; then
   # The first Wine process of a prefix decides for every later one whether windows reach an X
   # display, and other tests run Wine with no display at the same time: this test gets a prefix
