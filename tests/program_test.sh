@@ -132,16 +132,16 @@ if [ -n "$emu" ]; then report 13 Alpha1.cfgx "$product"; else report 13 'Alpha*.
 row "wildcards" 0 sample.cfg none "$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
 
 # A caution on a terminal that never types: only the unattended run may not wait for a key.
-cp added.cfg sim/scenery.cfg && mkfifo keys
+cp added.cfg sim/scenery.cfg && mkfifo keys && export SHELL=/bin/bash  # script's shell; sh has no read -s
 timeout 30 script -qec "$emu '$prog' --unattended '$sim' ADD '$product' Other" /dev/null <>keys >/dev/null
 check "unattended: a caution on a terminal does not wait" "$([ $? = 11 ]; echo $?)"
 
-# Key waits on a terminal (natively). keys NAME CODE TYPED [early|job]: TYPED, then "z", is
-# typed once a caution waits (early: at once; job: the run is a background job, which must not
-# wait); the run ends with CODE, unechoed, the terminal's mode as before, "z" left unread.
+# Key waits on a terminal (natively). keys NAME CODE TYPED [early|job]: TYPED, then "z", is typed
+# once a caution waits (early: at once; job: as a background job, which must not wait); the run
+# ends with CODE, unechoed, the mode as before, "z" unread. Held open here, keys.in never blocks.
 keys() {
   local code=$2 how=${4:-} && local job=${how#early}
-  cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen; mkfifo keys.in
+  cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen; mkfifo keys.in && exec 9<>keys.in
   timeout 20 script -qec "stty -g > mode.before; trap '' INT; ${job:+set -m;} '$prog' '$sim' ADD \
 '$product' Other ${job:+& wait \$!}; echo \$? > rc; stty -g > mode.after; IFS= read -rsn1 -t 5 next; \
 printf %s \"\$next\" > next" /dev/null <>keys.in > screen & local pid=$!
@@ -149,7 +149,7 @@ printf %s \"\$next\" > next" /dev/null <>keys.in > screen & local pid=$!
   # Nobody waits for the library while a message waits for its key.
   [ -n "$how" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout 10 $emu "$prog" \
     --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
-  printf '%b' "$3" > keys.in; sleep 1; printf z > keys.in; wait $pid
+  printf '%b' "$3" >&9; sleep 1; printf z >&9; wait $pid; exec 9>&-
   holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after && [ "$(cat next)" = z ] &&
     { [ "$how" = job ] || [ "$(tr -d "\r\n" < screen | tail -c 5)" = this. ]; }'
 }
