@@ -35,4 +35,39 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
   }
 }
 
+// Another program that saves the library between the read and the write-back keeps its save:
+// the edit is made again on what it wrote, once. A second save in the way fails the run and
+// leaves that save in place. The backup is the library as first read, either way.
+TEST(EditSceneryLibrary, AnotherProgramsSaveIsKept) {
+  for (int saves : {1, 2}) {
+    ScratchFolder scratch;
+    fs::create_directory(scratch.Path("sim"));
+    fs::create_directory(scratch.Path("alps"));
+    const Text library = scratch.Path("sim") + kPathSeparator + "scenery.cfg";
+    const Text text = "[Area.001]\r\nLayer=1\r\n";
+    WriteRaw(library, text);
+    Text saved = text;
+    EditSettings settings;
+    int calls = 0;
+    settings.last_moment = [&] {
+      if (++calls <= saves) WriteRaw(library, saved += "[Area.00" + NumberToText(4 + calls) + "]");
+    };
+    RecordingTerminal term;
+    std::string err;
+    const ProductDetails alps{scratch.Path("sim"), "ADD", scratch.Path("alps"), "Alps"};
+    const Text result = EditSceneryLibrary(alps, term, settings, &err).result_text;
+    EXPECT_EQ(ReadRaw(scratch.Path("alps") + kPathSeparator + "scenery_beforeinstall.cfg"), text);
+    if (saves == 1) {
+      EXPECT_EQ(result.rfind("Scenery AREA added", 0), 0u) << result;
+      EXPECT_EQ(err, "");
+      EXPECT_EQ(ReadRaw(library), saved + "\r\n[Area.006]\r\nTitle=Alps\r\nlocal=" +
+                                      scratch.Path("alps") + "\r\nActive=TRUE\r\nLayer=2\r\n\r\n");
+    } else {
+      EXPECT_EQ(result, kSaveFailureText);
+      EXPECT_NE(err, "");
+      EXPECT_EQ(ReadRaw(library), saved);
+    }
+  }
+}
+
 }  // namespace

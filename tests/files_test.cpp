@@ -17,15 +17,30 @@ TEST(ReadWholeFile, LimitAndFailures) {
   RecordingTerminal loud, quiet;
   Text content;
   std::string err;
-  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size(), &content, &err), kReadDone);
+  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size(), &content, nullptr, &err), kReadDone);
   EXPECT_EQ(content, bytes);
-  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size() - 1, &content, &err), kTooLarge);
+  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size() - 1, &content, nullptr, &err), kTooLarge);
   EXPECT_EQ(content + loud.shown, "");
   const Text missing = folder.Path("nowhere") + kPathSeparator + "scenery.cfg";
-  EXPECT_EQ(ReadWholeFile(missing, false, loud, 100, &content, &err), kCannotOpen);
+  EXPECT_EQ(ReadWholeFile(missing, false, loud, 100, &content, nullptr, &err), kCannotOpen);
   EXPECT_EQ(loud.shown, "Error opening file: " + missing + "   Errorcode=2\r\n<key>");
-  EXPECT_EQ(ReadWholeFile(missing, true, quiet, 100, &content, &err), kCannotOpen);
+  EXPECT_EQ(ReadWholeFile(missing, true, quiet, 100, &content, nullptr, &err), kCannotOpen);
   EXPECT_EQ(quiet.shown + content, "");
+}
+
+// Only "no such file" makes a new file: a path that cannot be inspected, here a loop of links,
+// is not replaced as if nothing were there.
+TEST(WriteWholeFile, RefusesATargetItCannotInspect) {
+  ScratchFolder folder;
+  std::error_code error;
+  std::filesystem::create_symlink("b", folder.Path("a"), error);
+  std::filesystem::create_symlink("a", folder.Path("b"), error);
+  if (error) GTEST_SKIP() << "no symbolic links here";
+  bool changed = false;
+  std::string err;
+  EXPECT_FALSE(WriteWholeFile(folder.Path("a"), "new", nullptr, &changed, &err));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("a")));
+  EXPECT_EQ(folder.Names(), (std::set<std::string>{"a", "b"}));
 }
 
 TEST(WriteNewFile, ExactlyOneOfRacingRunsCreatesTheFileWithItsContent) {
@@ -37,7 +52,7 @@ TEST(WriteNewFile, ExactlyOneOfRacingRunsCreatesTheFileWithItsContent) {
       runs.push_back(std::async(std::launch::async, [&path, run] {
         bool created = false;
         std::string err;
-        EXPECT_TRUE(WriteNewFile(path, std::string(200000, run), &created, &err)) << err;
+        EXPECT_TRUE(WriteNewFile(path, std::string(200000, run), path, &created, &err)) << err;
         return created;
       }));
     }

@@ -75,18 +75,37 @@ elif [ "$(id -u)" = 0 ]; then
   setpriv --reuid=65534 --regid=65534 --groups=4242 "$prog" "$tmp/group" ADD "$prod" Grouped </dev/null >/dev/null
   holds "metadata: a group member keeps the group" eval 'grep -q Title=Grouped group/scenery.cfg &&
     [ "$(stat -c "%u:%g %a" group/scenery.cfg)" = "65534:4242 664" ]'
+  # The library's own ACL, or none, whatever the folder's default ACL would give a new file.
+  mkdir acl && setfacl -d -m g::-,u:1002:rw acl && library 12 acl/scenery.cfg
+  setfacl -b acl/scenery.cfg && chgrp 1003 acl/scenery.cfg && chmod 664 acl/scenery.cfg
+  run "$tmp/acl" ADD "$prod" Defaults
+  holds "metadata: no ACL from the folder's defaults" eval 'grep -q Title=Defaults acl/scenery.cfg &&
+    [ "$(getfacl -cp acl/scenery.cfg | grep -c :) $(stat -c "%g %a" acl/scenery.cfg)" = "3 1003 664" ]'
+  # A user the ACL lets write another's private library leaves its owner every right, and
+  # removes the leftover of a dead root run, which it may not open for writing.
+  mkdir -m 777 owned && library 12 owned/scenery.cfg && chown 1000:1000 owned/scenery.cfg
+  chmod 600 owned/scenery.cfg && setfacl -m u:1001:rw owned/scenery.cfg
+  echo half > owned/scenery.cfg.sceneryreg-99999-0.tmp && chmod 600 owned/*.tmp
+  setpriv --reuid=1001 --regid=1001 --clear-groups "$prog" "$tmp/owned" ADD "$prod" Shared </dev/null >/dev/null
+  holds "owner keeps their rights; a root leftover goes" eval 'grep -q Title=Shared owned/scenery.cfg &&
+    setpriv --reuid=1000 --regid=1000 --clear-groups test -r owned/scenery.cfg -a -w owned/scenery.cfg &&
+    [ "$(ls owned)" = scenery.cfg ]'
 fi
 
-# A link to the library stays a link, through another link and into another folder, and its
-# target gets the new library; the backup, a new file, follows the umask (natively).
+# A link to the library stays a link, through an absolute link and into another folder, and its
+# target gets the new library; the backup is no more readable than the library. A link at the
+# backup's own name counts as a backup, and nothing is written where it leads (natively).
 if [ -z "$emu" ]; then
-  mkdir store && library 12 store/real.cfg && ln -s ../store/real.cfg sim/hop.cfg
+  mkdir store && library 12 store/real.cfg && chmod 600 store/real.cfg && ln -s "$tmp/store/real.cfg" sim/hop.cfg
   rm -f sim/scenery.cfg prod/scenery_beforeinstall.cfg && ln -s hop.cfg sim/scenery.cfg
-  (umask 027; run "$sim" ADD "$prod" Linked)
-  holds "linked library: links kept, target replaced, backup follows the umask" eval '[ "$(ls store sim |
+  run "$sim" ADD "$prod" Linked
+  holds "linked library: links kept, target replaced, backup as private" eval '[ "$(ls store sim |
     tr "\n" " ")" = "sim: hop.cfg scenery.cfg  store: real.cfg " ] && grep -q Title=Linked store/real.cfg &&
-    [ "$(readlink sim/scenery.cfg) $(stat -c %a prod/scenery_beforeinstall.cfg)" = "hop.cfg 640" ]'
-  rm sim/*
+    [ "$(readlink sim/scenery.cfg) $(stat -c %a prod/scenery_beforeinstall.cfg)" = "hop.cfg 600" ]'
+  rm prod/scenery_beforeinstall.cfg && ln -s ../planted prod/scenery_beforeinstall.cfg
+  run "$sim" REMOVE "$prod" Linked && run "$sim" ADD "$prod" Linked
+  holds "a link at the backup's name is not followed" eval '[[ "$out" != *Backup* ]] && [ ! -e planted ]'
+  rm sim/* prod/*
 fi
 
 # odd NAME LIBRARY TITLE AREA: ADD appends section AREA to LIBRARY, and REMOVE takes it out.

@@ -53,7 +53,9 @@ bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t 
   return SameText(UpperText(details.action), "ADD") && library_size + section > limit;
 }
 
-// The part of a run that holds the lock.
+// The part of a run that holds the lock. The lock keeps out only other runs: when another
+// program saved the library since it was read, the edit is made once more on what that
+// program wrote, so its save is kept.
 EditResult EditLocked(const ProductDetails& details, Terminal& held,
                       const EditSettings& settings, std::string* err) {
   const Text library_path = LibraryPath(details.simulator_folder);
@@ -61,31 +63,38 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
   RemoveStaleTemporaries(library_path);
   RemoveStaleTemporaries(backup_path);
 
-  // A library that cannot be read stops the run here: an empty text must neither become the
-  // backup nor be written over the library.
-  Text library;
-  ReadFailure read =
-      ReadWholeFile(library_path, false, held, settings.size_limit, &library, err);
-  if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
-  if (read != kReadDone) return {Text(), Outcome::LibraryNotSaved};
-  if (AddMayPassLimit(details, library.size(), settings.size_limit)) {
-    *err = "adding to " + library_path + " would take it past " +
-           std::to_string(settings.size_limit) + " bytes";
-    return {kTooLargeText, Outcome::LibraryNotSaved};
-  }
-
-  // A backup that cannot be written is not named in the report, and stops nothing.
   bool backup_made = false;
-  std::string backup_err;
-  WriteNewFile(backup_path, library, &backup_made, &backup_err);
+  for (int attempt = 0;; ++attempt) {
+    // A library that cannot be read stops the run here: an empty text must neither become the
+    // backup nor be written over the library.
+    Text library;
+    ReplaceGuard guard{FileStamp(), settings.last_moment};
+    ReadFailure read = ReadWholeFile(library_path, false, held, settings.size_limit, &library,
+                                     &guard.read, err);
+    if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
+    if (read != kReadDone) return {Text(), Outcome::LibraryNotSaved};
+    if (AddMayPassLimit(details, library.size(), settings.size_limit)) {
+      *err = "adding to " + library_path + " would take it past " +
+             std::to_string(settings.size_limit) + " bytes";
+      return {kTooLargeText, Outcome::LibraryNotSaved};
+    }
 
-  LibraryEdit edit = EditLibraryText(std::move(library), details, backup_made);
-  if (!edit.caution_text.empty()) ShowMessage(held, edit.caution_text);
-  // An unchanged text is not written: the same bytes again could only undo what another
-  // program wrote since the read.
-  if (edit.changed && !WriteWholeFile(library_path, edit.library_text, err))
-    return {kSaveFailureText, Outcome::LibraryNotSaved};
-  return {edit.result_text, edit.outcome};
+    // The backup is the library as this run first found it. One that cannot be written is not
+    // named in the report, and stops nothing.
+    std::string backup_err;
+    if (attempt == 0) WriteNewFile(backup_path, library, library_path, &backup_made, &backup_err);
+
+    LibraryEdit edit = EditLibraryText(std::move(library), details, backup_made);
+    if (!edit.caution_text.empty()) ShowMessage(held, edit.caution_text);
+    // An unchanged text is not written: the same bytes again could only undo what another
+    // program wrote since the read.
+    bool changed = false;
+    if (!edit.changed || WriteWholeFile(library_path, edit.library_text, &guard, &changed, err)) {
+      err->clear();
+      return {edit.result_text, edit.outcome};
+    }
+    if (!changed || attempt == 1) return {kSaveFailureText, Outcome::LibraryNotSaved};
+  }
 }
 
 }  // namespace

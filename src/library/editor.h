@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "outcome.h"
@@ -20,10 +21,12 @@ extern const char kTooLargeText[];
 // The largest library the editor takes: positions in it must fit 32 bits with room to spare.
 constexpr size_t kLibrarySizeLimit = size_t{1} << 30;
 
-// What a run may wait for and hold; tests shorten the one and lower the other.
+// What a run may wait for and hold; tests shorten the one, lower the other and play another
+// program.
 struct EditSettings {
   std::chrono::milliseconds lock_wait{30000};  // for another run's lock on the library
   size_t size_limit = kLibrarySizeLimit;
+  std::function<void()> last_moment;  // tests: another program saving just before write-back
 };
 
 // What one edit hands back to the entry sequence.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "text.h"
 
 // An open file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
@@ -18,8 +19,9 @@ struct FileHandle {
 std::string SystemError();
 
 // The file a write to path really lands in: symbolic links followed on POSIX, "/" turned
-// into "\" on Windows.
-Text ResolvePath(const Text& path);
+// into "\" on Windows. A missing file at the end is no failure; a link on the way that
+// cannot be inspected or read is.
+bool ResolvePath(const Text& path, Text* resolved, std::string* err);
 
 // The folder part of path, with its separator ("" for a bare name).
 Text FolderOf(const Text& path);
@@ -27,6 +29,12 @@ Text FolderOf(const Text& path);
 // Opens the file at path for reading, sharing it with a concurrent replace and waiting out
 // the moment of one; a folder does not open.
 bool OpenForReading(const Text& path, FileHandle* file, std::string* err);
+
+// What the open file is now.
+bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err);
+
+// What the file that path leads to is now.
+bool StampAtPath(const Text& path, FileStamp* stamp, std::string* err);
 
 // The length of an open file (0 for a device that has none).
 bool MeasureFile(FileHandle file, int64_t* length, std::string* err);
@@ -38,13 +46,18 @@ bool ReadSome(FileHandle file, char* data, size_t size, size_t* got, std::string
 void CloseFile(FileHandle* file);
 
 // Whether a new file may take target's place: not when target is a folder or marked
-// read-only. *exists tells whether there is a file at target.
+// read-only. *exists tells whether there is a file at target; only "no such file" counts as
+// none, and any other failure to inspect it is one.
 bool CheckReplaceable(const Text& target, bool* exists, std::string* err);
 
+// Whether anything is at path itself, a link (even a dangling one) or a reparse point
+// included, which is not followed. Only "no such file" counts as nothing.
+bool NameTaken(const Text& path, bool* taken, std::string* err);
+
 // Creates an empty temporary file beside target, named by TemporaryName, that stays held
-// until closed: RemoveUnlessHeld passes it over meanwhile. target_exists: its permissions
-// will be copied, so it starts private.
-bool CreateTemporary(const Text& target, bool target_exists, Text* temporary, FileHandle* file,
+// until closed: RemoveUnlessHeld passes it over meanwhile. When private_start, only this
+// process's user may open it until CopyMetadata gives it other permissions.
+bool CreateTemporary(const Text& target, bool private_start, Text* temporary, FileHandle* file,
                      std::string* err);
 
 // Writes all size bytes of data.
@@ -53,10 +66,11 @@ bool WriteAll(FileHandle file, const char* data, size_t size, std::string* err);
 // Forces what was written to file onto the disk.
 bool FlushFile(FileHandle file, std::string* err);
 
-// Gives the open temporary what the user set on target: owner and group where permitted,
-// permission bits, ACLs and extended attributes (POSIX); security descriptor, creation time
-// and attributes (Windows).
-bool CopyMetadata(const Text& target, FileHandle temporary, const Text& temporary_path,
+// Gives the open temporary what the user set on the file like: owner and group where
+// permitted, permission bits, the access ACL or none, and extended attributes (POSIX);
+// security descriptor, creation time and attributes (Windows). When the temporary cannot
+// belong to like's owner, an ACL entry keeps the owner's rights; false where there is no ACL.
+bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
                   std::string* err);
 
 // Renames the temporary to target, over an existing file when replace, and otherwise only
@@ -73,5 +87,6 @@ void SyncFolder(const Text& target);
 // The names of the entries of folder ("" for the working folder).
 std::vector<Text> ListFolder(const Text& folder);
 
-// Deletes the file at path unless a live run holds it as its temporary.
-void RemoveUnlessHeld(const Text& path);
+// Deletes the file at path unless a live run holds it as its temporary, whoever owns it:
+// deleting needs only the folder. unique is the part of its name that TemporaryName was given.
+void RemoveUnlessHeld(const Text& path, const Text& unique);

@@ -14,7 +14,10 @@ const char kTemporarySuffix[] = ".tmp";
 // does not move the whole text to a new buffer.
 constexpr size_t kReadSlack = 65536;
 
-ReadFailure ReadOpenFile(FileHandle file, size_t limit, Text* content, std::string* err) {
+ReadFailure ReadOpenFile(FileHandle file, size_t limit, Text* content, FileStamp* stamp,
+                         std::string* err) {
+  // Taken before the bytes: a write that lands while they are read changes what is in place.
+  if (stamp && !StampOfFile(file, stamp, err)) return kCannotMeasure;
   int64_t length = 0;
   if (!MeasureFile(file, &length, err)) return kCannotMeasure;
   if (length < 0 || static_cast<uint64_t>(length) > limit) {
@@ -48,23 +51,30 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, Text* content, std::stri
 }
 
 // One write: the content goes to a temporary beside the target, which is flushed, given the
-// target's metadata and renamed into its place, so the target is at every moment either the
-// old file or the whole new one.
-bool PlaceFile(const Text& path, const Text& content, bool replace, bool* existed,
-               std::string* err) {
-  const Text target = ResolvePath(path);
-  bool exists = false;
-  if (!CheckReplaceable(target, &exists, err)) return false;
-  if (exists && !replace) {
-    *existed = true;
-    return true;
-  }
+// metadata of like (when not empty) and renamed into its place, so the target is at every
+// moment either the old file or the whole new one.
+bool PlaceFile(const Text& target, const Text& content, bool replace, const Text& like,
+               const ReplaceGuard* guard, bool* existed, bool* changed, std::string* err) {
   Text temporary;
   FileHandle file;
-  if (!CreateTemporary(target, exists, &temporary, &file, err)) return false;
-  bool ok = WriteAll(file, content.data(), content.size(), err) && FlushFile(file, err) &&
-            (!exists || CopyMetadata(target, file, temporary, err)) &&
-            MoveIntoPlace(file, temporary, target, replace, existed, err);
+  if (!CreateTemporary(target, !like.empty(), &temporary, &file, err)) return false;
+  bool ok = WriteAll(file, content.data(), content.size(), err) && FlushFile(file, err);
+  if (ok && !like.empty()) {
+    // A new file whose metadata cannot be copied stays private: never more open than like.
+    std::string refused;
+    ok = CopyMetadata(like, file, temporary, replace ? err : &refused) || !replace;
+  }
+  if (ok && guard) {
+    if (guard->last_moment) guard->last_moment();
+    FileStamp now;
+    ok = StampAtPath(target, &now, err);
+    if (ok && now != guard->read) {
+      *changed = true;
+      *err = target + " was changed by another program since it was read";
+      ok = false;
+    }
+  }
+  ok = ok && MoveIntoPlace(file, temporary, target, replace, existed, err);
   if (!ok || *existed) {
     DiscardTemporary(&file, temporary);
     return ok;
@@ -77,10 +87,11 @@ bool PlaceFile(const Text& path, const Text& content, bool replace, bool* existe
 }  // namespace
 
 ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          Text* content, std::string* err) {
+                          Text* content, FileStamp* stamp, std::string* err) {
   FileHandle file;
-  ReadFailure failure = OpenForReading(path, &file, err) ? ReadOpenFile(file, limit, content, err)
-                                                         : kCannotOpen;
+  ReadFailure failure = OpenForReading(path, &file, err)
+                            ? ReadOpenFile(file, limit, content, stamp, err)
+                            : kCannotOpen;
   CloseFile(&file);
   if (failure != kReadDone) {
     content->clear();
@@ -92,25 +103,43 @@ ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size
   return failure;
 }
 
-bool WriteWholeFile(const Text& path, const Text& content, std::string* err) {
-  bool existed = false;
-  return PlaceFile(path, content, true, &existed, err);
+bool WriteWholeFile(const Text& path, const Text& content, const ReplaceGuard* guard,
+                    bool* changed, std::string* err) {
+  Text target;
+  bool exists = false, existed = false;
+  *changed = false;
+  return ResolvePath(path, &target, err) && CheckReplaceable(target, &exists, err) &&
+         PlaceFile(target, content, true, exists ? target : Text(), guard, &existed, changed,
+                   err);
 }
 
-bool WriteNewFile(const Text& path, const Text& content, bool* created, std::string* err) {
-  bool existed = false;
+bool WriteNewFile(const Text& path, const Text& content, const Text& like, bool* created,
+                  std::string* err) {
+  // The name itself, never what a link there leads to: a link planted in a folder that another
+  // user controls must not carry this run's write elsewhere.
+  bool taken = false, existed = false, changed = false;
   *created = false;
-  if (!PlaceFile(path, content, false, &existed, err)) return false;
+  if (!NameTaken(path, &taken, err)) return false;
+  if (taken) return true;
+  Text like_target;
+  if (!ResolvePath(like, &like_target, err)) return false;
+  if (!PlaceFile(path, content, false, like_target, nullptr, &existed, &changed, err))
+    return false;
   *created = !existed;
   return true;
 }
 
 void RemoveStaleTemporaries(const Text& path) {
-  const Text target = ResolvePath(path);
+  Text target;
+  std::string ignored;
+  if (!ResolvePath(path, &target, &ignored)) return;
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
+  const size_t prefix = name.size() + sizeof kTemporaryInfix - 1;
   for (const Text& entry : ListFolder(folder)) {
-    if (IsTemporaryName(name, entry)) RemoveUnlessHeld(folder + entry);
+    if (!IsTemporaryName(name, entry)) continue;
+    const size_t unique = entry.size() - prefix - (sizeof kTemporarySuffix - 1);
+    RemoveUnlessHeld(folder + entry, entry.substr(prefix, unique));
   }
 }
 

@@ -3,6 +3,8 @@
 // Failures keep the system's reason in *err for the caller to pass on.
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,24 +17,47 @@ extern const char kPathSeparator[];
 // Why ReadWholeFile failed; 2 and 3 are the numbers its message shows.
 enum ReadFailure { kReadDone = 0, kCannotOpen = 2, kCannotMeasure = 3, kTooLarge = 4 };
 
-// Reads the whole file at path into *content, byte for byte. A file of more than limit bytes,
-// or one that keeps growing or never ends, is refused with kTooLarge before limit + 1 bytes
-// are held. Unless quiet, kCannotOpen and kCannotMeasure are first shown on terminal as
-// "Error opening file: <path>   Errorcode=<n>".
+// Which file a path led to and what state it was in: any change of content, of metadata or of
+// the file itself (replaced by a rename) changes the stamp.
+struct FileStamp {
+  uint64_t volume = 0;   // device / volume serial number
+  uint64_t index = 0;    // inode / file index
+  int64_t size = 0;
+  int64_t modified = 0;  // last write, in the platform's finest unit
+  int64_t changed = 0;   // last change of content or metadata where the platform keeps it
+  bool operator==(const FileStamp&) const = default;
+};
+
+// Reads the whole file at path into *content, byte for byte, and when stamp is given, what the
+// file was as it was read. A file of more than limit bytes, or one that keeps growing or never
+// ends, is refused with kTooLarge before limit + 1 bytes are held. Unless quiet, kCannotOpen
+// and kCannotMeasure are first shown on terminal as "Error opening file: <path>   Errorcode=<n>".
 ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          Text* content, std::string* err);
+                          Text* content, FileStamp* stamp, std::string* err);
+
+// What a replace must still find in place: the file as it was read.
+struct ReplaceGuard {
+  FileStamp read;
+  std::function<void()> last_moment;  // tests: another program saving just before the check
+};
 
 // Replaces the file's content with content, atomically and durably, keeping what the user
-// set on the file (owner, permissions, ACLs, attributes). On false the old file is
-// byte-identical and no temporary file is left behind.
-bool WriteWholeFile(const Text& path, const Text& content, std::string* err);
+// set on the file (owner, permissions, ACLs, attributes). The owner keeps every right they had
+// or nothing changes. With a guard, a file that is no longer the one read is left as it is:
+// false with *changed set. On false the old file is byte-identical and no temporary file is
+// left behind.
+bool WriteWholeFile(const Text& path, const Text& content, const ReplaceGuard* guard,
+                    bool* changed, std::string* err);
 
-// Creates the file at path with content, atomically and durably, unless a file is already
-// there: then *created is false and nothing changes. Of runs racing for one path, exactly
-// one creates it.
-bool WriteNewFile(const Text& path, const Text& content, bool* created, std::string* err);
+// Creates the file at path with content, atomically and durably, unless anything at all is at
+// that name, a link included, which is never followed: then *created is false and nothing
+// changes. The file gets the owner and permissions of the file like, and when it may not,
+// stays private to this process. Of runs racing for one path, exactly one creates it.
+bool WriteNewFile(const Text& path, const Text& content, const Text& like, bool* created,
+                  std::string* err);
 
-// Deletes the temporaries that a dead run left beside path; those of live runs stay.
+// Deletes the temporaries that a dead run left beside path, whoever owns them; those of live
+// runs stay.
 void RemoveStaleTemporaries(const Text& path);
 
 // True when path names a file that can be opened for reading.

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/file.h>
@@ -9,7 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "file_lock_posix.h"
 #include "file_ops.h"
@@ -55,6 +58,108 @@ bool CopyExtendedAttributes(const Text& target, int fd, std::string* err) {
   return true;
 }
 
+// The access ACL as the kernel keeps it in kAccessAcl: a 4-byte version, then 8-byte entries
+// of tag, permission bits and id, little-endian, in the order of tag and id.
+const char kAccessAcl[] = "system.posix_acl_access";
+enum AclTag : uint16_t {
+  kUserObj = 1, kUser = 2, kGroupObj = 4, kGroup = 8, kMask = 16, kOther = 32
+};
+struct AclEntry {
+  uint16_t tag, perm;
+  uint32_t id;
+  bool operator<(const AclEntry& other) const {
+    return tag != other.tag ? tag < other.tag : id < other.id;
+  }
+};
+
+uint32_t Little(const Text& bytes, size_t at, int size) {
+  uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+void PutLittle(Text* bytes, uint32_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes->push_back(static_cast<char>(value >> (8 * i)));
+}
+
+// The ACL on fd, or the one its permission bits amount to when it has none.
+bool ReadAcl(int fd, mode_t mode, std::vector<AclEntry>* entries, std::string* err) {
+  Text bytes(4096, '\0');
+  ssize_t size = fgetxattr(fd, kAccessAcl, bytes.data(), bytes.size());
+  if (size < 0 && errno != ENODATA && errno != ENOTSUP) return Fail(err, "cannot read the ACL");
+  if (size < 4) {
+    *entries = {{kUserObj, static_cast<uint16_t>(mode >> 6 & 7), ~0u},
+                {kGroupObj, static_cast<uint16_t>(mode >> 3 & 7), ~0u},
+                {kOther, static_cast<uint16_t>(mode & 7), ~0u}};
+    return true;
+  }
+  for (size_t at = 4; at + 8 <= static_cast<size_t>(size); at += 8) {
+    entries->push_back({static_cast<uint16_t>(Little(bytes, at, 2)),
+                        static_cast<uint16_t>(Little(bytes, at + 2, 2)), Little(bytes, at + 4, 4)});
+  }
+  return true;
+}
+
+std::vector<AclEntry>::iterator FindEntry(std::vector<AclEntry>* entries, uint16_t tag) {
+  return std::find_if(entries->begin(), entries->end(), [tag](auto& e) { return e.tag == tag; });
+}
+
+// Sets the named entry for id to perm, adding it when missing.
+void SetNamedEntry(std::vector<AclEntry>* entries, uint16_t tag, uint32_t id, uint16_t perm) {
+  for (AclEntry& entry : *entries) {
+    if (entry.tag == tag && entry.id == id) return void(entry.perm = perm);
+  }
+  entries->push_back({tag, perm, id});
+}
+
+// A file that cannot go on belonging to old's owner (or group) takes from this run's user: an
+// ACL entry keeps the old owner's rights, and the old group's, which the new group does not
+// inherit. Only where the file system has no ACL is that refused, for the owner.
+bool KeepOwnerRights(int fd, const struct stat& old, const Text& like, std::string* err) {
+  struct stat now;
+  if (fstat(fd, &now) != 0) return Fail(err, "cannot inspect the new " + like);
+  const bool owner_lost = now.st_uid != old.st_uid, group_lost = now.st_gid != old.st_gid;
+  if (!owner_lost && !group_lost) return true;
+  std::vector<AclEntry> entries;
+  if (!ReadAcl(fd, now.st_mode, &entries, err)) return false;
+  uint16_t added = 0;
+  if (owner_lost) SetNamedEntry(&entries, kUser, old.st_uid, added = old.st_mode >> 6 & 7);
+  auto group = FindEntry(&entries, kGroupObj);
+  if (group_lost && group != entries.end()) {
+    const uint16_t perm = std::exchange(group->perm, 0);
+    SetNamedEntry(&entries, kGroup, old.st_gid, perm);
+    added |= perm;
+  }
+  // Named entries need a mask; an existing one widens only by what the new entries grant.
+  auto mask = FindEntry(&entries, kMask);
+  if (mask == entries.end()) {
+    uint16_t group_class = 0;
+    for (const AclEntry& entry : entries) {
+      if (entry.tag == kUser || entry.tag == kGroupObj || entry.tag == kGroup)
+        group_class |= entry.perm;
+    }
+    entries.push_back({kMask, group_class, ~0u});
+  } else {
+    mask->perm |= added;
+  }
+  std::sort(entries.begin(), entries.end());
+  Text bytes;
+  PutLittle(&bytes, 2, 4);
+  for (const AclEntry& entry : entries) {
+    PutLittle(&bytes, entry.tag, 2);
+    PutLittle(&bytes, entry.perm, 2);
+    PutLittle(&bytes, entry.id, 4);
+  }
+  if (fsetxattr(fd, kAccessAcl, bytes.data(), bytes.size(), 0) == 0) return true;
+  if (errno == ENOTSUP && !owner_lost) return true;
+  if (errno == ENOTSUP) {
+    *err = like + " belongs to another user, and its file system has no ACL to keep their "
+           "rights: run the tool as that user or as root";
+    return false;
+  }
+  return Fail(err, "cannot keep the rights of the owner of " + like);
+}
+
 }  // namespace
 
 std::string SystemError() {
@@ -62,19 +167,23 @@ std::string SystemError() {
   return std::string(strerror(number)) + " (errno " + std::to_string(number) + ")";
 }
 
-Text ResolvePath(const Text& path) {
+bool ResolvePath(const Text& path, Text* resolved, std::string* err) {
   // Replacing the file a symbolic link points to keeps the user's link.
-  Text resolved = path;
+  *resolved = path;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st;
-    if (lstat(resolved.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (lstat(resolved->c_str(), &st) != 0) {
+      return errno == ENOENT || Fail(err, "cannot inspect " + *resolved);
+    }
+    if (!S_ISLNK(st.st_mode)) return true;
     Text target(st.st_size > 0 ? st.st_size : 4096, '\0');
-    ssize_t n = readlink(resolved.c_str(), target.data(), target.size());
-    if (n <= 0) break;
+    ssize_t n = readlink(resolved->c_str(), target.data(), target.size());
+    if (n <= 0) return Fail(err, "cannot read the link " + *resolved);
     target.resize(n);
-    resolved = target[0] == '/' ? target : FolderOf(resolved) + target;
+    *resolved = target[0] == '/' ? target : FolderOf(*resolved) + target;
   }
-  return resolved;
+  errno = ELOOP;
+  return Fail(err, "cannot follow " + path);
 }
 
 Text FolderOf(const Text& path) {
@@ -93,6 +202,30 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
     return Fail(err, "cannot open " + path);
   }
   file->value = fd;
+  return true;
+}
+
+namespace {
+
+FileStamp StampOf(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+          static_cast<int64_t>(st.st_size), st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+          st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
+}
+
+}  // namespace
+
+bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err) {
+  struct stat st;
+  if (fstat(Fd(file), &st) != 0) return Fail(err, "cannot inspect the file");
+  *stamp = StampOf(st);
+  return true;
+}
+
+bool StampAtPath(const Text& path, FileStamp* stamp, std::string* err) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return Fail(err, "cannot inspect " + path);
+  *stamp = StampOf(st);
   return true;
 }
 
@@ -122,7 +255,9 @@ void CloseFile(FileHandle* file) {
 bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
   struct stat st;
   *exists = stat(target.c_str(), &st) == 0;
-  if (!*exists) return true;
+  // A file that could not be inspected is no new file: replacing it as one would drop its
+  // owner, permissions and ACL.
+  if (!*exists) return errno == ENOENT || Fail(err, "cannot inspect " + target);
   if (!S_ISREG(st.st_mode)) {
     *err = target + " is not a regular file";
     return false;
@@ -136,13 +271,19 @@ bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
   return true;
 }
 
-bool CreateTemporary(const Text& target, bool target_exists, Text* temporary, FileHandle* file,
+bool NameTaken(const Text& path, bool* taken, std::string* err) {
+  struct stat st;
+  *taken = lstat(path.c_str(), &st) == 0;
+  return *taken || errno == ENOENT || Fail(err, "cannot inspect " + path);
+}
+
+bool CreateTemporary(const Text& target, bool private_start, Text* temporary, FileHandle* file,
                      std::string* err) {
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
-  // A new file gets what the umask allows; a replacement starts private and gets the old
-  // file's permissions from CopyMetadata.
-  const mode_t mode = target_exists ? 0600 : 0666;
+  // A new file gets what the umask allows; one that takes another's permissions starts
+  // private and gets them from CopyMetadata.
+  const mode_t mode = private_start ? 0600 : 0666;
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temporary = folder + TemporaryName(name, std::to_string(getpid()) + "-" +
                                                   std::to_string(attempt));
@@ -153,7 +294,7 @@ bool CreateTemporary(const Text& target, bool target_exists, Text* temporary, Fi
     // removed it or is about to: leave it to that one and take another name. A file system
     // without locks leaves it unheld, and RemoveUnlessHeld cannot take it either.
     struct stat st;
-    bool taken = !TryLockFile(fd) && (errno == EAGAIN || errno == EACCES);
+    bool taken = !TryLockFile(fd, false) && (errno == EAGAIN || errno == EACCES);
     if (taken || fstat(fd, &st) != 0 || st.st_nlink == 0) {
       close(fd);
       continue;
@@ -182,17 +323,22 @@ bool FlushFile(FileHandle file, std::string* err) {
   return fsync(Fd(file)) == 0 || Fail(err, "cannot flush the new file to disk");
 }
 
-bool CopyMetadata(const Text& target, FileHandle temporary, const Text&, std::string* err) {
+bool CopyMetadata(const Text& like, FileHandle temporary, const Text&, std::string* err) {
   struct stat st;
-  if (stat(target.c_str(), &st) != 0) return Fail(err, "cannot inspect " + target);
+  if (stat(like.c_str(), &st) != 0) return Fail(err, "cannot inspect " + like);
   const int fd = Fd(temporary);
   // Owner and group where permitted: root (an installer under sudo) gives the file back to
   // its owner; anybody else keeps at least the group when a member of it.
   if (fchown(fd, st.st_uid, st.st_gid) != 0) (void)!fchown(fd, -1, st.st_gid);
-  // The ACL travels as an extended attribute; the mode comes last, since setting an ACL
-  // rewrites the group bits.
-  if (!CopyExtendedAttributes(target, fd, err)) return false;
-  return fchmod(fd, st.st_mode & 07777) == 0 || Fail(err, "cannot set the permissions");
+  // The ACL travels as an extended attribute. One the temporary inherited from the folder's
+  // defaults is not the file's: without one of its own, the file gets none.
+  if (fremovexattr(fd, kAccessAcl) != 0 && errno != ENODATA && errno != ENOTSUP)
+    return Fail(err, "cannot remove the inherited ACL of the new " + like);
+  if (!CopyExtendedAttributes(like, fd, err)) return false;
+  // The mode comes after the ACL, since setting an ACL rewrites the group bits; an entry that
+  // keeps the owner's rights comes last, as the mask must cover it.
+  if (fchmod(fd, st.st_mode & 07777) != 0) return Fail(err, "cannot set the permissions");
+  return KeepOwnerRights(fd, st, like, err);
 }
 
 bool MoveIntoPlace(FileHandle, const Text& temporary_path, const Text& target, bool replace,
@@ -245,12 +391,25 @@ std::vector<Text> ListFolder(const Text& folder) {
   return names;
 }
 
-void RemoveUnlessHeld(const Text& path) {
+void RemoveUnlessHeld(const Text& path, const Text& unique) {
+  // A leftover of another user's run may refuse writing: a shared lock, which the writer's
+  // exclusive one excludes, proves as well that the writer is gone. One that refuses reading
+  // too is left by a process of this machine that no longer exists: its name holds the pid.
+  bool shared = false;
   int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && errno == EACCES) {
+    shared = true;
+    fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  }
+  if (fd < 0 && errno == EACCES) {
+    const long pid = std::strtol(unique.c_str(), nullptr, 10);
+    if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) unlink(path.c_str());
+    return;
+  }
   if (fd < 0) return;
   struct stat held, named;
   // Holding the lock proves its writer is gone; the name must still be this very file.
-  if (TryLockFile(fd) && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+  if (TryLockFile(fd, shared) && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
       held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
     unlink(path.c_str());
   }

@@ -1,9 +1,11 @@
 #include <aclapi.h>
+#include <sddl.h>
 #include <direct.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "file_ops.h"
 #include "files.h"
@@ -26,6 +28,11 @@ bool MayBeBusy(const Text& path, DWORD error) {
   if (error != ERROR_ACCESS_DENIED) return false;
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Only these mean that nothing is at a path; any other failure is one of inspecting it.
+bool IsMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 // Attributes a user sets on a file and the file system lets a program set again.
@@ -146,10 +153,10 @@ std::string SystemError() {
   return message + " (error " + std::to_string(number) + ")";
 }
 
-Text ResolvePath(const Text& path) {
-  Text native = path;
-  std::replace(native.begin(), native.end(), '/', '\\');
-  return native;
+bool ResolvePath(const Text& path, Text* resolved, std::string*) {
+  *resolved = path;
+  std::replace(resolved->begin(), resolved->end(), '/', '\\');
+  return true;
 }
 
 Text FolderOf(const Text& path) {
@@ -158,13 +165,15 @@ Text FolderOf(const Text& path) {
 }
 
 bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
-  // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open. Everything is shared, so that
-  // a concurrent replace can go ahead while the file is held.
-  const Text native = ResolvePath(path);
+  // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open. Reading and deleting are
+  // shared, so that a concurrent replace can go ahead while the file is held; writing is not,
+  // so a file half-way through another program's write in place is waited for, never read.
+  Text native;
+  ResolvePath(path, &native, err);
   ULONGLONG give_up = GetTickCount64() + 2000;
   for (;;) {
     HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       file->value = reinterpret_cast<intptr_t>(handle);
@@ -177,6 +186,30 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
     }
     Sleep(20);
   }
+}
+
+bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(Handle(file), &info)) return Fail(err, "cannot inspect the file");
+  // NTFS keeps no change time that this call reports; the last write stands for it.
+  stamp->volume = info.dwVolumeSerialNumber;
+  stamp->index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+  stamp->size = static_cast<int64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+  stamp->modified = static_cast<int64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
+                    info.ftLastWriteTime.dwLowDateTime;
+  stamp->changed = 0;
+  return true;
+}
+
+bool StampAtPath(const Text& path, FileStamp* stamp, std::string* err) {
+  HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Fail(err, "cannot inspect " + path);
+  FileHandle file{reinterpret_cast<intptr_t>(handle)};
+  bool ok = StampOfFile(file, stamp, err);
+  CloseFile(&file);
+  return ok;
 }
 
 bool MeasureFile(FileHandle file, int64_t* length, std::string* err) {
@@ -202,6 +235,9 @@ void CloseFile(FileHandle* file) {
 bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
   DWORD attributes = GetFileAttributesA(target.c_str());
   *exists = attributes != INVALID_FILE_ATTRIBUTES;
+  // A file that could not be inspected is no new file: replacing it as one would drop its
+  // security.
+  if (!*exists && !IsMissing(GetLastError())) return Fail(err, "cannot inspect " + target);
   if (*exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     *err = target + " is a folder";
     return false;
@@ -213,8 +249,23 @@ bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
   return true;
 }
 
-bool CreateTemporary(const Text& target, bool, Text* temporary, FileHandle* file,
+bool NameTaken(const Text& path, bool* taken, std::string* err) {
+  // The attributes of a link or junction itself: the call does not follow reparse points.
+  *taken = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return *taken || IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
+}
+
+bool CreateTemporary(const Text& target, bool private_start, Text* temporary, FileHandle* file,
                      std::string* err) {
+  // Private: a protected DACL that grants the owner alone, until CopyMetadata gives it more.
+  SECURITY_ATTRIBUTES owner_only = {sizeof owner_only, nullptr, FALSE};
+  if (private_start) {
+    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;FA;;;OW)", SDDL_REVISION_1,
+                                                         &owner_only.lpSecurityDescriptor,
+                                                         nullptr);
+  }
+  std::unique_ptr<void, decltype(&LocalFree)> descriptor(owner_only.lpSecurityDescriptor,
+                                                         LocalFree);
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -224,7 +275,7 @@ bool CreateTemporary(const Text& target, bool, Text* temporary, FileHandle* file
     // it through this handle, WRITE_DAC to give it the old file's security.
     HANDLE handle = CreateFileA(temporary->c_str(), GENERIC_WRITE | DELETE | WRITE_DAC |
                                                         READ_CONTROL,
-                                0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                0, &owner_only, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
@@ -300,7 +351,7 @@ std::vector<Text> ListFolder(const Text& folder) {
   return names;
 }
 
-void RemoveUnlessHeld(const Text& path) {
+void RemoveUnlessHeld(const Text& path, const Text&) {
   // A live run's temporary is open shared with nobody, so this fails for it.
   DeleteFileA(path.c_str());
 }

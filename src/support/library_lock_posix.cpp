@@ -41,7 +41,7 @@ std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
     if (fd < 0) return std::make_unique<FileLock>(-1);
     // A run that replaced the library released the lock on the file it replaced: the lock
     // counts only while the name still leads to the locked file.
-    if (TryLockFile(fd)) {
+    if (TryLockFile(fd, false)) {
       if (SameFile(fd, library_path)) return std::make_unique<FileLock>(fd);
       close(fd);
       continue;

@@ -37,7 +37,9 @@ HANDLE OpenLockFile(const Text& path) {
 
 std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
                                          std::chrono::milliseconds wait, std::string* err) {
-  HANDLE file = OpenLockFile(ResolvePath(library_path) + kLockSuffix);
+  Text resolved;
+  ResolvePath(library_path, &resolved, err);
+  HANDLE file = OpenLockFile(resolved + kLockSuffix);
   // No lock file and no right to make one: this run cannot replace the library either.
   if (file == INVALID_HANDLE_VALUE) return std::make_unique<RangeLock>(file);
   const ULONGLONG give_up = GetTickCount64() + static_cast<ULONGLONG>(wait.count());
