@@ -9,21 +9,28 @@
 
 namespace {
 
-// A run replacing the library holds it unshared for a moment; a reader waits that out instead
-// of taking the library for missing.
-TEST(FilesWin32, ReadWaitsOutAShortSharingViolation) {
+// Another program half-way through writing the library in place, or a run replacing it, holds
+// it for a moment; a reader waits that out instead of taking half a library, or none.
+TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
   ScratchFolder folder;
   const Text path = folder.Path("scenery.cfg");
-  WriteRaw(path, "library");
-  HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  WriteRaw(path, "");
+  HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  std::thread release([holder] { Sleep(200); CloseHandle(holder); });
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(writer, "libr", 4, &written, nullptr);
+  std::thread finish([writer, &written] {
+    Sleep(200);
+    WriteFile(writer, "ary", 3, &written, nullptr);
+    CloseHandle(writer);
+  });
   RecordingTerminal terminal;
   Text content;
   std::string err;
-  EXPECT_EQ(ReadWholeFile(path, false, terminal, 1 << 20, &content, &err), kReadDone) << err;
-  release.join();
+  EXPECT_EQ(ReadWholeFile(path, false, terminal, 1 << 20, &content, nullptr, &err), kReadDone)
+      << err;
+  finish.join();
   EXPECT_EQ(content + terminal.shown, "library");
 }
 

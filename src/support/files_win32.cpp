@@ -136,6 +136,26 @@ bool RenameByHandle(HANDLE file, const Text& target, bool replace) {
   }
 }
 
+// A protected DACL that lets this process's user alone at a file, in LocalAlloc'd memory; null
+// when the user cannot be told.
+PSECURITY_DESCRIPTOR UserOnlySecurity() {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
+  alignas(TOKEN_USER) char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  char* sid = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
+      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
+    const Text sddl = "D:P(A;;FA;;;" + Text(sid) + ")";
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                         &descriptor, nullptr);
+  }
+  LocalFree(sid);
+  CloseHandle(token);
+  return descriptor;
+}
+
 }  // namespace
 
 std::string SystemError() {
@@ -257,13 +277,8 @@ bool NameTaken(const Text& path, bool* taken, std::string* err) {
 
 bool CreateTemporary(const Text& target, bool private_start, Text* temporary, FileHandle* file,
                      std::string* err) {
-  // Private: a protected DACL that grants the owner alone, until CopyMetadata gives it more.
   SECURITY_ATTRIBUTES owner_only = {sizeof owner_only, nullptr, FALSE};
-  if (private_start) {
-    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;FA;;;OW)", SDDL_REVISION_1,
-                                                         &owner_only.lpSecurityDescriptor,
-                                                         nullptr);
-  }
+  if (private_start) owner_only.lpSecurityDescriptor = UserOnlySecurity();
   std::unique_ptr<void, decltype(&LocalFree)> descriptor(owner_only.lpSecurityDescriptor,
                                                          LocalFree);
   const Text folder = FolderOf(target);
