@@ -48,6 +48,8 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
   const LayoutCase cases[] = {
       {"80 characters then CR LF leave an empty row", {kFull, "\r\n"}, {{1, kFull}}, 3, 1, false,
        0},
+      {"the 81st character starts the next row", {kFull + "Z"}, {{1, kFull}, {2, "Z"}}, 2, 2,
+       false, 0},
       {"25 lines, CR LF and a BEL: two scrolls, the BEL does not stop the second",
        {Lines(1, 25), "\r\n\a"}, Shown(3, 23), 25, 1, false, 1},
       {"a character in the bottom-right cell sets the pending break",
