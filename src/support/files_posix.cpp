@@ -295,7 +295,13 @@ bool CreateTemporary(const Text& target, bool private_start, Text* temporary, Fi
     // without locks leaves it unheld, and RemoveUnlessHeld cannot take it either.
     struct stat st;
     bool taken = !TryLockFile(fd, false) && (errno == EAGAIN || errno == EACCES);
-    if (taken || fstat(fd, &st) != 0 || st.st_nlink == 0) {
+    if (!taken && fstat(fd, &st) != 0) {
+      Fail(err, "cannot inspect a temporary file beside " + target);
+      unlink(temporary->c_str());
+      close(fd);
+      return false;
+    }
+    if (taken || st.st_nlink == 0) {
       close(fd);
       continue;
     }
