@@ -11,7 +11,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Refused before any backup or write, with the reason kept: a run that cannot have the library
-// to itself in time, and an ADD that could take the library past the size limit.
+// to itself in time, also when the run holding it replaced the library and a third run took
+// the new one, and an ADD that could take the library past the size limit.
 TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
   ScratchFolder scratch;
   fs::create_directory(scratch.Path("sim"));
@@ -21,13 +22,21 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
   WriteRaw(library, text);
   EditSettings settings;
   settings.lock_wait = std::chrono::milliseconds(50);
-  for (Text refusal : {kSaveFailureText, kTooLargeText}) {
+  for (int refusal : {0, 1, 2}) {
     std::string err;
-    auto held = refusal == kSaveFailureText ? LockLibrary(library, {}, &err) : nullptr;
-    settings.size_limit = refusal == kTooLargeText ? text.size() + 80 : kLibrarySizeLimit;
+    bool changed = false;
+    auto held = refusal < 2 ? LockLibrary(library, {}, {}, &err) : nullptr;
+    settings.lock_opened = [&] {
+      if (refusal != 1) return;
+      WriteWholeFile(library, text, nullptr, &changed, &err);
+      held.reset();
+      held = LockLibrary(library, {}, {}, &err);
+    };
+    settings.size_limit = refusal == 2 ? text.size() + 80 : kLibrarySizeLimit;
     RecordingTerminal term;
     const ProductDetails alps{scratch.Path("sim"), "ADD", scratch.Path("alps"), "Alps"};
-    EXPECT_EQ(EditSceneryLibrary(alps, term, settings, &err).result_text, refusal);
+    EXPECT_EQ(EditSceneryLibrary(alps, term, settings, &err).result_text,
+              refusal == 2 ? kTooLargeText : kSaveFailureText);
     EXPECT_NE(err, "");
     EXPECT_EQ(ReadRaw(library) + term.shown, text);
     EXPECT_EQ(scratch.Names(), (std::set<std::string>{"alps", "sim"}));

@@ -105,7 +105,8 @@ EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console,
   EditResult result;
   {
     std::unique_ptr<LibraryLock> lock =
-        LockLibrary(LibraryPath(details.simulator_folder), settings.lock_wait, err);
+        LockLibrary(LibraryPath(details.simulator_folder), settings.lock_wait,
+                    settings.lock_opened, err);
     if (!lock) return {kSaveFailureText, Outcome::LibraryNotSaved};
     result = EditLocked(details, held, settings, err);
   }

@@ -34,11 +34,13 @@ bool SameFile(int fd, const Text& path) {
 }  // namespace
 
 std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
-                                         std::chrono::milliseconds wait, std::string* err) {
+                                         std::chrono::milliseconds wait,
+                                         const std::function<void()>& opened, std::string* err) {
   const auto give_up = std::chrono::steady_clock::now() + wait;
-  for (;;) {
+  for (bool first = true;; first = false) {
     int fd = open(library_path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::make_unique<FileLock>(-1);
+    if (first && opened) opened();
     // A run that replaced the library released the lock on the file it replaced: the lock
     // counts only while the name still leads to the locked file.
     if (TryLockFile(fd, false)) {

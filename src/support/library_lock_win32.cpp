@@ -36,12 +36,14 @@ HANDLE OpenLockFile(const Text& path) {
 }  // namespace
 
 std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
-                                         std::chrono::milliseconds wait, std::string* err) {
+                                         std::chrono::milliseconds wait,
+                                         const std::function<void()>& opened, std::string* err) {
   Text resolved;
   ResolvePath(library_path, &resolved, err);
   HANDLE file = OpenLockFile(resolved + kLockSuffix);
   // No lock file and no right to make one: this run cannot replace the library either.
   if (file == INVALID_HANDLE_VALUE) return std::make_unique<RangeLock>(file);
+  if (opened) opened();
   const ULONGLONG give_up = GetTickCount64() + static_cast<ULONGLONG>(wait.count());
   for (;;) {
     OVERLAPPED at = {};
