@@ -22,19 +22,25 @@ elif [ $# -ne 0 ]; then
   exit 2
 fi
 
+# The tree is exported afresh for each commit; a second run on the same commit (to sign what
+# was built, say) reuses its build. Remove build/release-tree to force a new one.
 tree=$root/build/release-tree
-rm -rf "$tree" && mkdir -p "$tree"
-git archive HEAD | tar -x -C "$tree"
+commit=$(git rev-parse HEAD)
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct HEAD)}
+if [ "$(cat "$tree/built-commit" 2>/dev/null)" != "$commit" ]; then
+  rm -rf "$tree" && mkdir -p "$tree"
+  git archive HEAD | tar -x -C "$tree"
+  (cd "$tree" && cmake --preset release >/dev/null && cmake --build --preset release -j2 >/dev/null)
+  echo "$commit" >"$tree/built-commit"
+fi
 version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$tree/src/main/version.h")
 [ -n "$version" ] || { echo "no SCENERYREG_VERSION_TEXT in src/main/version.h" >&2; exit 1; }
 name=sceneryreg-$version-windows-x64
-
-(cd "$tree" && cmake --preset release >/dev/null && cmake --build --preset release -j2 >/dev/null)
 exe=$tree/build/release/src/main/sceneryreg.exe
 
 if [ -n "$cert" ]; then
   # The signature goes into the certificate table at the end of the same bytes.
+  rm -f "$exe.signed"
   osslsigncode sign -pkcs12 "$cert" -readpass <(printf '%s' "$SCENERYREG_SIGN_PASSWORD") \
     -h sha256 -n sceneryreg ${SCENERYREG_SIGN_TIMESTAMP:+-ts "$SCENERYREG_SIGN_TIMESTAMP"} \
     -in "$exe" -out "$exe.signed" >/dev/null
