@@ -47,5 +47,5 @@ osslsigncode verify -CAfile "$tmp/cert.pem" -in "$signed" >"$tmp/verify" 2>&1 ||
 grep -q "$(sha256sum <"$signed" | cut -d' ' -f1)  $name/sceneryreg.exe" "$b/dist/SHA256SUMS" ||
   fail "SHA256SUMS does not list the signed .exe"
 osslsigncode remove-signature -in "$signed" -out "$tmp/unsigned.exe" >/dev/null
-cmp "$tmp/unsigned.exe" "$a/$built" || fail "the signed .exe is not the unsigned one and a signature"
+cmp "$tmp/unsigned.exe" "$a/$built" || fail "signing changed more than the signature"
 echo "release: reproducible, signed and verified"
