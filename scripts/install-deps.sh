@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   wine wine64
   nsis
+  git osslsigncode openssl
   xvfb xdotool x11-utils x11-apps python3
   time acl attr
 )

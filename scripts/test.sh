@@ -22,3 +22,7 @@ for preset in native sanitize windows; do
   cmake --build --preset "$preset" -j"$jobs"
   ctest --preset "$preset" -j"$jobs" </dev/null
 done
+
+# The release archive: built twice and compared, signed with a throwaway certificate.
+echo "== release"
+bash scripts/release_test.sh

@@ -15,8 +15,13 @@ Target amd64-unicode
 !include FileFunc.nsh
 !include LogicLib.nsh
 
+; The release archive keeps sceneryreg.exe two folders up; a source tree has it in its build.
 !ifndef SCENERYREG_EXE
-  !define SCENERYREG_EXE "..\..\build\windows\src\main\sceneryreg.exe"
+  !if /FileExists "..\..\sceneryreg.exe"
+    !define SCENERYREG_EXE "..\..\sceneryreg.exe"
+  !else
+    !define SCENERYREG_EXE "..\..\build\windows\src\main\sceneryreg.exe"
+  !endif
 !endif
 !ifndef OUTFILE
   !define OUTFILE "demo_harbour_setup.exe"
