@@ -33,6 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CHECK(edit.changed || edit.library_text == original, "an unchanged edit keeps every byte");
   CHECK(edit.result_text.empty() || (adding && edit.changed), "only an addition reports");
   CHECK(edit.caution_text.empty() || (adding && !edit.changed), "only a refused ADD cautions");
+  // The scan takes 64 bytes at once inside the text and single bytes near its ends: line ends
+  // put in front move those bounds and every position, and must change nothing else.
+  const Text pad(71, '\n');
+  const LibraryEdit moved = EditLibraryText(pad + original, details, (data[0] & 4) != 0);
+  const auto shift = [](int pos) { return pos > 0 ? pos + 71 : 0; };
+  CHECK(moved.library_text == pad + edit.library_text && moved.outcome == edit.outcome &&
+            moved.area_number == edit.area_number && moved.layer_number == edit.layer_number &&
+            moved.folder_pos == shift(edit.folder_pos) && moved.title_found == edit.title_found &&
+            moved.section_start == shift(edit.section_start),
+        "the same edit wherever the text begins");
   if (!edit.changed) return 0;
   CHECK(!edit.skipped, "a skipped run changes nothing");
   if (adding) {

@@ -5,17 +5,17 @@
 namespace {
 
 TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
-  struct Case { Text text; int pos; Text delimiter; int32_t number; };
+  struct Case { Text text; int pos; char delimiter; int32_t number; };
   const Case cases[] = {
-      {"[Area.001]\r\nTitle=x", 1, ".", 1}, {"[Area. 7]", 1, ".", 7},  {"[Area.abc]", 1, ".", 0},
-      {"[Area.5.9]", 1, ".", 5},            {"Layer=14\r\n", 1, "=", 14}, {"layer=2.5", 1, "=", 2},
-      {"layer=3.5", 1, "=", 4},             {"[Area.-5]", 1, ".", -5},  {"[Area.7", 1, ".", 7},
-      {"Layer=", 1, "=", 0},                {"[Area.000000042]", 1, ".", 4},
-      {"x\r\n[area.44]\r\n", 4, ".", 44},   {"x\r\nSomelayer=9\r\n", 8, "=", 9},
-      {"layer=-2.5", 1, "=", -2},           {"[Area.&H1F]", 1, ".", 31}, {"[Area.&O7]", 1, ".", 7},
+      {"[Area.001]\r\nTitle=x", 1, '.', 1}, {"[Area. 7]", 1, '.', 7},  {"[Area.abc]", 1, '.', 0},
+      {"[Area.5.9]", 1, '.', 5},            {"Layer=14\r\n", 1, '=', 14}, {"layer=2.5", 1, '=', 2},
+      {"layer=3.5", 1, '=', 4},             {"[Area.-5]", 1, '.', -5},  {"[Area.7", 1, '.', 7},
+      {"Layer=", 1, '=', 0},                {"[Area.000000042]", 1, '.', 4},
+      {"x\r\n[area.44]\r\n", 4, '.', 44},   {"x\r\nSomelayer=9\r\n", 8, '=', 9},
+      {"layer=-2.5", 1, '=', -2},           {"[Area.&H1F]", 1, '.', 31}, {"[Area.&O7]", 1, '.', 7},
       // Numbers out of the 32-bit range read as 0; the largest that fits in 8 characters.
-      {"[Area.1e99]", 1, ".", 0}, {"[Area.-3e9]", 1, ".", 0}, {"[Area.9e999999]", 1, ".", 0},
-      {"[Area.214748e4]", 1, ".", 2147480000}, {"[Area.-2147e6]", 1, ".", -2147000000},
+      {"[Area.1e99]", 1, '.', 0}, {"[Area.-3e9]", 1, '.', 0}, {"[Area.9e999999]", 1, '.', 0},
+      {"[Area.214748e4]", 1, '.', 2147480000}, {"[Area.-2147e6]", 1, '.', -2147000000},
   };
   for (const Case& c : cases)
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;
@@ -23,7 +23,7 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
 
 struct EntryCase { Text library, value; int position; };
 
-TEST(ScanEntries, MatchesWholeTitlesOnly) {
+TEST(ScanLibrary, MatchesWholeTitlesOnly) {
   // "Title=" 3000 times, then "X": every "=" almost opens the entry of 20 more and an "X",
   // which checking them one by one would make quadratic.
   Text everywhere;
@@ -41,10 +41,10 @@ TEST(ScanEntries, MatchesWholeTitlesOnly) {
       {everywhere + "X y\r\n", near_miss, 0},
   };
   for (const EntryCase& c : cases)
-    EXPECT_EQ(ScanEntries(c.library, c.value, "").title_pos, c.position) << c.library;
+    EXPECT_EQ(ScanLibrary(c.library, c.value, "").title_pos, c.position) << c.library;
 }
 
-TEST(ScanEntries, MatchesWholeFoldersWithOneOptionalSeparator) {
+TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
   const Text harbour = "D:\\Addons\\Harbour";
   const EntryCase cases[] = {
       {"LOCAL=d:\\addons\\harbour", harbour, 1}, {"local=D:\\Addons\\Harbour\\\r\n", harbour, 1},
@@ -55,7 +55,7 @@ TEST(ScanEntries, MatchesWholeFoldersWithOneOptionalSeparator) {
       {"Title=D:\\Addons\\Harbour\r\n", harbour, 0},
   };
   for (const EntryCase& c : cases)
-    EXPECT_EQ(ScanEntries(c.library, "", c.value).folder_pos, c.position) << c.library;
+    EXPECT_EQ(ScanLibrary(c.library, "", c.value).folder_pos, c.position) << c.library;
 }
 
 }  // namespace

@@ -53,8 +53,6 @@ TEST(Search, AgreesWithAPlainScan) {
       ASSERT_EQ(FindText(start, t, pattern), PlainFind(start, t, pattern, Same)) << start << t;
       ASSERT_EQ(FindTextNoCase(start, t, pattern), PlainFind(start, t, pattern, Upper)) << t;
       ASSERT_EQ(MatchLengthNoCase(t, start, pattern), PlainMatchLength(t, start, pattern, Upper));
-      const char byte = alphabet[(round + start + 1) % alphabet.size()];
-      ASSERT_EQ(FindByte(start, t, byte), PlainFind(start, t, Text(1, byte), Same));
     }
   }
 }

@@ -39,16 +39,16 @@ static Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bo
   return report + "\r\n\r\nPRESS ANY KEY";
 }
 
-// The conflict checks and both scans, over the library as read: the searches ignore case
+// The conflict checks, over the one scan of the library as read: the searches ignore case
 // themselves, so the edit holds one copy of the library and no more.
-static void ScanLibrary(const Text& library, const ProductDetails& details, LibraryEdit& edit) {
-  const EntryScan entries =
-      ScanEntries(library, details.product_title, details.product_folder);
-  edit.layer_number = entries.highest_layer;
+static void CheckLibrary(const Text& library, const ProductDetails& details, LibraryEdit& edit) {
+  const LibraryScan scan = ScanLibrary(library, details.product_title, details.product_folder);
+  edit.area_number = scan.highest_area;
+  edit.layer_number = scan.highest_layer;
 
   const bool adding = IsAction(details.action, "ADD");
-  edit.title_found = entries.title_pos > 0;
-  edit.folder_pos = entries.folder_pos;
+  edit.title_found = scan.title_pos > 0;
+  edit.folder_pos = scan.folder_pos;
   if (edit.folder_pos > 0) {
     edit.conflict_state = ConflictState::FolderListed;
     if (!edit.title_found && adding)
@@ -59,28 +59,13 @@ static void ScanLibrary(const Text& library, const ProductDetails& details, Libr
       edit.caution_text = TitleCaution(details.product_title);
   }
 
-  // One walk over the "[" of the library for the area headers: the section that holds the
-  // folder entry runs from the last header before it to the first header after it.
-  int prev_area_pos = 0;
-  for (int h = FindByte(1, library, '['); h > 0; h = FindByte(h + 1, library, '[')) {
-    if (!AreaHeaderAt(library, h))
-      continue;
-    if (edit.folder_pos > 0 && h > edit.folder_pos && edit.section_end == 0) {
-      edit.section_end = h;
-      edit.section_start = prev_area_pos;
-    }
-    prev_area_pos = h;
-    edit.area_number = std::max(edit.area_number, NumberAfter(library, h, "."));
-  }
-  if (edit.folder_pos > 0 && edit.section_end == 0) {
-    edit.section_end = TextLength(library);
-    edit.section_start = prev_area_pos;
-  }
+  // The section that holds the folder entry runs from the last area header before it to the
+  // first one after it, unless that is too long for one registration.
   const int64_t guard = kSectionGuard + TextLength(details.product_title) +
                         TextLength(details.product_folder);
-  if (int64_t{edit.section_end} - edit.section_start > guard) {
-    edit.section_start = 0;
-    edit.section_end = 0;
+  if (int64_t{scan.section_end} - scan.section_start <= guard) {
+    edit.section_start = scan.section_start;
+    edit.section_end = scan.section_end;
   }
 }
 
@@ -103,7 +88,7 @@ static Outcome EditOutcome(const LibraryEdit& edit, const ProductDetails& detail
 
 LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bool backup_made) {
   LibraryEdit edit;
-  ScanLibrary(library_text, details, edit);
+  CheckLibrary(library_text, details, edit);
 
   edit.skipped = edit.area_number == 0 || edit.layer_number == 0;
   // NumberAfter reads at most 8 characters, so neither maximum can exceed 2147480000

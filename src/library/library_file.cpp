@@ -1,18 +1,16 @@
 #include "library_file.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "files.h"
 
 // What the editor searches for; letters match without case.
-static const Text kAreaHeaderPattern = "[AREA.";
-static const Text kLayerEntryPattern = "LAYER=";
+static const char kAreaHeaderKey[] = "[area.";
+static const char kLayerEntryKey[] = "layer=";
 static const Text kTitleEntryPattern = "TITLE=";
 static const Text kFolderEntryPattern = "LOCAL=";
-
-bool AreaHeaderAt(const Text& library, int pos) {
-  return MatchLengthNoCase(library, pos, kAreaHeaderPattern) == TextLength(kAreaHeaderPattern);
-}
 
 Text LibraryPath(const Text& simulator_folder) {
   return simulator_folder + kPathSeparator + "scenery.cfg";
@@ -42,16 +40,14 @@ static int32_t PlainNumberAfter(const Text& library, int pos, char delimiter) {
   return value;
 }
 
-int32_t NumberAfter(const Text& library, int pos, const Text& delimiter) {
-  if (TextLength(delimiter) == 1) {
-    int32_t plain = PlainNumberAfter(library, pos, delimiter[0]);
-    if (plain >= 0)
-      return plain;
-  }
+int32_t NumberAfter(const Text& library, int pos, char delimiter) {
+  int32_t plain = PlainNumberAfter(library, pos, delimiter);
+  if (plain >= 0)
+    return plain;
   // The 12 characters from pos + 2 hold the delimiter at their fourth place, so field 2 is at
   // most the 8 characters after it.
   Text window = SubText(library, pos + 2, 12);
-  return RoundToWhole(TextToNumber(GetField(window, delimiter, 2)));
+  return RoundToWhole(TextToNumber(GetField(window, Text(1, delimiter), 2)));
 }
 
 Text FormatAreaNumber(int32_t n) {
@@ -115,28 +111,105 @@ void OfferEntry(const Text& library, int pos, EntrySearch& search) {
   }
 }
 
+// A byte with bit 5 set: a letter in lower case, any other byte changed alike, so that it
+// equals a lower-case letter only when it is that letter in either case.
+constexpr unsigned char kLowerBit = 0x20;
+
+// True when the bytes of s from the 0-based index i are key, whose letters are given in lower
+// case, in any case. Written out for the two six-byte keys met a million times each.
+bool KeyAt(const char* s, size_t n, size_t i, const char* key) {
+  for (; *key != 0; ++i, ++key) {
+    if (i >= n)
+      return false;
+    const unsigned char c = s[i];
+    if ((*key >= 'a' && *key <= 'z' ? c | kLowerBit : c) != *key)
+      return false;
+  }
+  return true;
+}
+
+// True when a layer, title or folder entry or an area header can start at the 0-based index
+// i - 5 (an "=" with "L" or "T" five bytes before it) or i (a "[" followed by "A") of s.
+bool StopAt(const char* s, size_t n, size_t i) {
+  const unsigned char key = i >= 5 ? s[i - 5] | kLowerBit : 0;
+  return (s[i] == '=' && (key == 'l' || key == 't')) ||
+         (s[i] == '[' && i + 1 < n && (s[i + 1] | kLowerBit) == 'a');
+}
+
+// Sixteen bytes at once: compilers turn this into one vector instruction where the machine
+// has them (SSE2 on x86-64, so both builds) and into plain byte operations elsewhere.
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
+Bytes16 Load16(const char* p) {
+  Bytes16 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// StopAt for the 64 indexes from i, as the bits of the result, bit j for index i + j. Needs
+// the 5 bytes before them and the one after them inside s.
+uint64_t StopsAt64(const char* s, size_t i) {
+  // Each stop byte, 0 or 255, keeps its own bit; eight such bits add up without carries, and
+  // a multiplication adds the eight bytes of a word into its top byte.
+  const Bytes16 weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+  uint64_t stops = 0;
+  for (int b = 0; b < 64; b += 16) {
+    const Bytes16 at = Load16(s + i + b);
+    const Bytes16 key = Load16(s + i + b - 5) | kLowerBit;
+    const Bytes16 next = Load16(s + i + b + 1) | kLowerBit;
+    const Bytes16 bits = (((at == '=') & ((key == 'l') | (key == 't'))) |
+                          ((at == '[') & (next == 'a'))) & weights;
+    uint64_t words[2];
+    std::memcpy(words, &bits, sizeof words);
+    const uint64_t sum = 0x0101010101010101;
+    stops |= ((words[0] * sum) >> 56 | ((words[1] * sum) >> 56) << 8) << b;
+  }
+  return stops;
+}
+
 }  // namespace
 
-EntryScan ScanEntries(const Text& library, const Text& title, const Text& folder) {
-  EntryScan scan;
+LibraryScan ScanLibrary(const Text& library, const Text& title, const Text& folder) {
+  LibraryScan scan;
   EntrySearch title_search{kTitleEntryPattern + title, false, TextLength(library)};
   EntrySearch folder_search{kFolderEntryPattern + folder, true, TextLength(library)};
-  for (int q = FindByte(6, library, '='); q > 0; q = FindByte(q + 1, library, '=')) {
-    const int h = q - 5;
-    // The first letter tells the three keys apart; most "=" close other keys.
-    switch (ByteAt(library, h)) {
-      case 'L': case 'l':
-        if (MatchLengthNoCase(library, h, kLayerEntryPattern) == TextLength(kLayerEntryPattern))
-          scan.highest_layer = std::max(scan.highest_layer, NumberAfter(library, h, "="));
-        else
-          OfferEntry(library, h, folder_search);
-        break;
-      case 'T': case 't':
-        OfferEntry(library, h, title_search);
-        break;
+  int last_header = 0;
+  const char* s = library.data();
+  const size_t n = library.size();
+  for (size_t i = 0; i < n;) {
+    // The stops among the next 64 indexes at once where the bytes around them are inside the
+    // text, else those of index i alone.
+    const bool whole = i >= 5 && i + 65 <= n;
+    uint64_t stops = whole ? StopsAt64(s, i) : StopAt(s, n, i);
+    for (; stops != 0; stops &= stops - 1) {
+      // A header after the folder entry is always met after the entry is settled: the entry's
+      // own "=" stands before any "[" inside its value.
+      const size_t at = i + std::countr_zero(stops);
+      const int q = static_cast<int>(at) + 1;
+      if (s[at] == '[') {
+        if (!KeyAt(s, n, at, kAreaHeaderKey))
+          continue;
+        if (folder_search.position > 0 && q > folder_search.position && scan.section_end == 0) {
+          scan.section_end = q;
+          scan.section_start = last_header;
+        }
+        last_header = q;
+        scan.highest_area = std::max(scan.highest_area, NumberAfter(library, q, '.'));
+      } else if ((s[at - 5] | kLowerBit) == 't') {
+        OfferEntry(library, q - 5, title_search);
+      } else if (KeyAt(s, n, at - 5, kLayerEntryKey)) {
+        scan.highest_layer = std::max(scan.highest_layer, NumberAfter(library, q - 5, '='));
+      } else {
+        OfferEntry(library, q - 5, folder_search);
+      }
     }
+    i += whole ? 64 : 1;
   }
   scan.title_pos = title_search.position;
   scan.folder_pos = folder_search.position;
+  if (scan.folder_pos > 0 && scan.section_end == 0) {
+    scan.section_end = TextLength(library);
+    scan.section_start = last_header;
+  }
   return scan;
 }

@@ -6,9 +6,6 @@
 
 #include "text.h"
 
-// True when an area header, "[Area." in any case, starts at pos (1-based) in library.
-bool AreaHeaderAt(const Text& library, int pos);
-
 // simulator_folder, the platform's separator, "scenery.cfg".
 Text LibraryPath(const Text& simulator_folder);
 
@@ -18,7 +15,7 @@ Text BackupPath(const Text& product_folder);
 // The whole number written behind the area header or layer entry that starts at pos (1-based)
 // in library: at most 8 characters after the delimiter ("." or "="), rounded half to even;
 // 0 when there is none, when it is not finite or when it does not fit 32 bits.
-int32_t NumberAfter(const Text& library, int pos, const Text& delimiter);
+int32_t NumberAfter(const Text& library, int pos, char delimiter);
 
 // n in decimal with leading zeros up to three digits ("007", "045", "100", "1000").
 Text FormatAreaNumber(int32_t n);
@@ -27,17 +24,22 @@ Text FormatAreaNumber(int32_t n);
 Text AreaSectionText(int32_t area_number, int32_t layer_number, const Text& title,
                      const Text& folder);
 
-// What one walk over the "=" of a library finds. Layer, title and folder entries all have
-// their first "=" as their sixth byte, so each "=" is looked at once for all three.
-struct EntryScan {
+// What the one walk over a library finds. Layer, title and folder entries all have their
+// first "=" as their sixth byte, and an area header its "A" as its second, so the walk stops
+// only where one of them can start.
+struct LibraryScan {
+  int32_t highest_area = 0;   // the highest area number, 0 when none is above 0
   int32_t highest_layer = 0;  // the highest layer number, 0 when none is above 0
   int title_pos = 0;          // the first title entry, 0 when there is none
   int folder_pos = 0;         // the first folder entry, 0 when there is none
+  int section_start = 0;      // the last area header before the folder entry, or 0
+  int section_end = 0;        // the first area header after it, or the length of library
 };
 
-// Scans library for layer entries ("Layer=", also at the end of a longer key), title entries
-// ("Title=" and title) and folder entries ("Local=" and folder), letters matched without case.
-// A title or folder counts only as a whole value: followed by nothing but blanks or tabs up to
-// CR, LF or the end of the text, a folder also by one "\" or "/" before them. Linear in the
-// length of library whatever the title and folder.
-EntryScan ScanEntries(const Text& library, const Text& title, const Text& folder);
+// Scans library for area headers, layer entries ("Layer=", also at the end of a longer key),
+// title entries ("Title=" and title) and folder entries ("Local=" and folder), letters matched
+// without case. A title or folder counts only as a whole value: followed by nothing but blanks
+// or tabs up to CR, LF or the end of the text, a folder also by one "\" or "/" before them.
+// Section bounds are 0 without a folder entry. Linear in the length of library whatever the
+// title and folder.
+LibraryScan ScanLibrary(const Text& library, const Text& title, const Text& folder);

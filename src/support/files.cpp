@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "file_ops.h"
+#include "memory.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, Text* content, FileStamp
   // Filled in place, not through a bounce buffer: a library can be hundreds of MB.
   content->clear();
   content->reserve(static_cast<size_t>(length) + kReadSlack);
+  BackWithHugePages(content->data(), content->capacity());
   content->resize(static_cast<size_t>(length));
   size_t filled = 0;
   for (;;) {

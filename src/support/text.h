@@ -3,7 +3,6 @@
 // Out-of-range arguments are never errors: they clip, or yield the empty text or 0.
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <string>
 
@@ -21,15 +20,6 @@ Text SubText(const Text& t, int start, int count);
 // Leftmost position at or after start where pattern lies wholly inside t, or 0.
 // Linear in the length of t whatever the pattern.
 int FindText(int start, const Text& t, const Text& pattern);
-
-// FindText of the one-byte pattern byte, without building a text for it. Inline: the library
-// scans walk from one "=" or "[" to the next millions of times.
-inline int FindByte(int start, const Text& t, char byte) {
-  if (start < 1 || start > TextLength(t))
-    return 0;
-  const void* hit = std::memchr(t.data() + (start - 1), byte, t.size() - (start - 1));
-  return hit ? static_cast<int>(static_cast<const char*>(hit) - t.data()) + 1 : 0;
-}
 
 // Like FindText, but letters match without regard to case (a to z as A to Z, every other byte
 // only itself): the result of searching UpperText(t) for UpperText(pattern), without the copy
