@@ -191,8 +191,9 @@ bool RenameByHandle(HANDLE file, const Text& target, bool replace) {
   }
 }
 
-// A protected DACL, in LocalAlloc'd memory, that lets nobody at a file, or this process's user
-// alone; null when the user cannot be told.
+// A protected DACL, in LocalAlloc'd memory, that lets this process's user at a file alone, or
+// (not this_user) only delete it, as the leftover of a killed run; null when the user cannot be
+// told.
 PSECURITY_DESCRIPTOR PrivateSecurity(bool this_user) {
   HANDLE token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
@@ -202,7 +203,7 @@ PSECURITY_DESCRIPTOR PrivateSecurity(bool this_user) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
       ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
-    const Text sddl = this_user ? "D:P(A;;FA;;;" + Text(sid) + ")" : "D:P";
+    const Text sddl = "D:P(A;;" + Text(this_user ? "FA" : "SD") + ";;;" + sid + ")";
     ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
                                                          &descriptor, nullptr);
   }
@@ -397,17 +398,21 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
     const bool needs_dacl = !like.empty() && NeedsOwnDacl(like, handle, *temporary);
     const TemporaryStart next = NextStart(needs_dacl, access != kWrite, start != nullptr);
     if (next == TemporaryStart::kKeep) {
+      // Under Wine a private start leaves the Unix owner no bits: these attributes give back
+      // read and write, as the owner of a file whose DACL nobody can change would have them.
+      FILE_BASIC_INFO normal = {};
+      normal.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+      if (start) SetFileInformationByHandle(handle, FileBasicInfo, &normal, sizeof normal);
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
     }
     // Made again private rather than changed: Wine would add the folder's entries to a DACL
-    // set later. Nobody may open it until CopyMetadata gives it like's DACL; where that cannot
+    // set later. Nobody may read it until CopyMetadata gives it like's DACL; where that cannot
     // be done, this user alone.
     CloseHandle(handle);
     DeleteFileA(temporary->c_str());
     start.reset(PrivateSecurity(next == TemporaryStart::kThisUser));
     if (!start) return Fail(err, "cannot make a private file beside " + target);
-    --attempt;
   }
   *err = "no free temporary name beside " + target;
   return false;
@@ -440,7 +445,6 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_
   basic.FileAttributes = (old.dwFileAttributes & kKeptAttributes) ? old.dwFileAttributes &
                                                                         kKeptAttributes
                                                                   : FILE_ATTRIBUTE_NORMAL;
-  // First: under Wine, setting attributes gives a private temporary's owner read and write.
   if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
     return Fail(err, "cannot give the new file the attributes of " + like);
   return CopySecurity(like, temporary, temporary_path, err);
@@ -457,9 +461,12 @@ bool MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool r
   return Fail(err, "cannot put the new file in place of " + target);
 }
 
-void DiscardTemporary(FileHandle* temporary, const Text& temporary_path) {
+void DiscardTemporary(FileHandle* temporary, const Text&) {
+  // Through the handle, which may delete it: its DACL may let nobody open it to do so.
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  SetFileInformationByHandle(Handle(*temporary), FileDispositionInfo, &disposition,
+                             sizeof disposition);
   CloseFile(temporary);
-  DeleteFileA(temporary_path.c_str());
 }
 
 void SyncFolder(const Text&) {
