@@ -77,7 +77,8 @@ TEST(RemoveStaleTemporaries, RemovesLeftoversOfDeadRunsOnly) {
   Text live;
   FileHandle file;
   std::string err;
-  ASSERT_TRUE(CreateTemporary(folder.Path("scenery.cfg"), true, &live, &file, &err)) << err;
+  const Text library = folder.Path("scenery.cfg");
+  ASSERT_TRUE(CreateTemporary(library, library, &live, &file, &err)) << err;
   std::set<std::string> kept_while_live = kept;
   kept_while_live.insert(std::filesystem::path(live).filename().string());
   RemoveStaleTemporaries(folder.Path("scenery.cfg"));

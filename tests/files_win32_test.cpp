@@ -1,9 +1,11 @@
 #include <windows.h>
+#include <sddl.h>
 
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "file_security_win32.h"
 #include "files.h"
 #include "support_fixtures.h"
 
@@ -32,6 +34,60 @@ TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
       << err;
   finish.join();
   EXPECT_EQ(content + terminal.shown, "library");
+}
+
+// The parts of an SDDL descriptor, which stays allocated for the rest of the test.
+FileSecurity Parse(const char* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                   &descriptor, nullptr));
+  FileSecurity parts;
+  BOOL present = FALSE, defaulted = FALSE;
+  GetSecurityDescriptorOwner(descriptor, &parts.owner, &defaulted);
+  GetSecurityDescriptorGroup(descriptor, &parts.group, &defaulted);
+  GetSecurityDescriptorDacl(descriptor, &present, &parts.dacl, &defaulted);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  parts.dacl_protected = control & SE_DACL_PROTECTED;
+  return parts;
+}
+
+// An elevated run's temporary belongs to the installer, and its entry inherited for CREATOR
+// OWNER names the installer: the owner goes back first, then the DACL, even one whose entries
+// look the same. Owner and group are set apart, so a refused owner keeps the group.
+TEST(FilesWin32, SecurityToCopyOnlyWhatDiffers) {
+  const DWORD kUnprotected = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
+  const DWORD kProtected = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
+  const struct {
+    const char *like, *now;
+    bool other_folder;
+    DWORD copied;
+  } rows[] = {
+      {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", false, 0},
+      {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", true, 0},
+      {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BAG:BUD:(A;ID;FA;;;BU)", false,
+       OWNER_SECURITY_INFORMATION | kUnprotected},
+      {"O:BUG:BAD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", false, GROUP_SECURITY_INFORMATION},
+      {"O:BUG:BUD:(A;;FR;;;WD)", "O:BUG:BUD:P", false, kUnprotected},
+      {"O:BUG:BUD:P(A;;FR;;;WD)", "O:BUG:BUD:P", false, kProtected},
+      {"O:BUG:BUD:(A;ID;FR;;;WD)", "O:BUG:BUD:P", true, kProtected},
+      {"O:BUG:BUD:(A;ID;FR;;;WD)", "O:BUG:BUD:(A;ID;FR;;;WD)(A;ID;FR;;;BA)", false, kUnprotected},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(SecurityToCopy(Parse(row.like), Parse(row.now), row.other_folder), row.copied)
+        << row.like << " onto " << row.now;
+  }
+}
+
+// A temporary that needs a DACL of its own is made again private; where its security cannot be
+// changed later (a share granting "Change"), as its user's, who must still read a backup.
+TEST(FilesWin32, TemporaryStartsPrivateOnlyWhereNeeded) {
+  EXPECT_EQ(NextStart(false, true, false), TemporaryStart::kKeep);
+  EXPECT_EQ(NextStart(false, false, false), TemporaryStart::kKeep);
+  EXPECT_EQ(NextStart(true, true, false), TemporaryStart::kNobody);
+  EXPECT_EQ(NextStart(true, false, false), TemporaryStart::kThisUser);
+  EXPECT_EQ(NextStart(true, false, true), TemporaryStart::kKeep);
 }
 
 }  // namespace

@@ -55,12 +55,19 @@ if [ -z "$emu" ]; then
 fi
 
 # What the user set on the library survives its replacement: natively as root, owner, group,
-# mode, ACL and attributes; under Wine the hidden attribute, which Wine keeps as an attribute.
+# mode, ACL and attributes; under Wine the hidden attribute, which Wine keeps as an attribute,
+# and the permission bits, also those of a backup.
 rm -f prod/scenery_beforeinstall.cfg && library 12 sim/scenery.cfg
 if [ -n "$emu" ]; then
-  setfattr -n user.DOSATTRIB -v '"0x2"' sim/scenery.cfg && run "$sim" ADD "$prod" Kept
-  holds "metadata: the hidden attribute is kept" eval 'grep -q Title=Kept sim/scenery.cfg &&
-    [ "$(getfattr --only-values -n user.DOSATTRIB sim/scenery.cfg)" = 0x2 ]'
+  setfattr -n user.DOSATTRIB -v '"0x2"' sim/scenery.cfg && chmod 600 sim/scenery.cfg
+  run "$sim" ADD "$prod" Kept
+  holds "metadata: the hidden attribute and mode 600 are kept" eval '
+    grep -q Title=Kept sim/scenery.cfg &&
+    [ "$(getfattr --only-values -n user.DOSATTRIB sim/scenery.cfg)" = 0x2 ] &&
+    [ "$(stat -c %a sim/scenery.cfg prod/scenery_beforeinstall.cfg | tr "\n" " ")" = "600 600 " ]'
+  chmod 644 sim/scenery.cfg && rm prod/scenery_beforeinstall.cfg && run "$sim" REMOVE "$prod" Kept
+  holds "metadata: mode 644 is kept" eval '! grep -q Title=Kept sim/scenery.cfg &&
+    [ "$(stat -c %a sim/scenery.cfg prod/scenery_beforeinstall.cfg | tr "\n" " ")" = "644 644 " ]'
 elif [ "$(id -u)" = 0 ]; then
   chown 65534:65534 sim/scenery.cfg && chmod 640 sim/scenery.cfg
   setfacl -m u:65534:rw,g:0:r sim/scenery.cfg && setfattr -n user.origin -v installer sim/scenery.cfg
@@ -96,19 +103,22 @@ fi
 
 # A link to the library stays a link, through an absolute link and into another folder, and its
 # target gets the new library; the backup is no more readable than the library. A link at the
-# backup's own name counts as a backup, and nothing is written where it leads (natively).
-if [ -z "$emu" ]; then
-  mkdir store && library 12 store/real.cfg && chmod 600 store/real.cfg && ln -s "$tmp/store/real.cfg" sim/hop.cfg
-  rm -f sim/scenery.cfg prod/scenery_beforeinstall.cfg && ln -s hop.cfg sim/scenery.cfg
-  run "$sim" ADD "$prod" Linked
-  holds "linked library: links kept, target replaced, backup as private" eval '[ "$(ls store sim |
-    tr "\n" " ")" = "sim: hop.cfg scenery.cfg  store: real.cfg " ] && grep -q Title=Linked store/real.cfg &&
-    [ "$(readlink sim/scenery.cfg) $(stat -c %a prod/scenery_beforeinstall.cfg)" = "hop.cfg 600" ]'
-  rm prod/scenery_beforeinstall.cfg && ln -s ../planted prod/scenery_beforeinstall.cfg
-  run "$sim" REMOVE "$prod" Linked && run "$sim" ADD "$prod" Linked
-  holds "a link at the backup's name is not followed" eval '[[ "$out" != *Backup* ]] && [ ! -e planted ]'
-  rm sim/* prod/*
-fi
+# backup's own name counts as a backup, and nothing is written where it leads. Under Wine the
+# lock file lies beside the target.
+mkdir store && library 12 store/real.cfg && chmod 600 store/real.cfg
+ln -s "$tmp/store/real.cfg" sim/hop.cfg
+rm -f sim/scenery.cfg prod/scenery_beforeinstall.cfg && ln -s hop.cfg sim/scenery.cfg
+run "$sim" ADD "$prod" Linked
+holds "linked library: links kept, target replaced, backup as private" eval '[ "$(ls store sim |
+  grep -v sceneryreg-lock | tr "\n" " ")" = "sim: hop.cfg scenery.cfg  store: real.cfg " ] &&
+  grep -q Title=Linked store/real.cfg &&
+  { [ -z "$emu" ] || [ -e store/real.cfg.sceneryreg-lock ]; } &&
+  [ "$(readlink sim/scenery.cfg) $(stat -c %a prod/scenery_beforeinstall.cfg)" = "hop.cfg 600" ]'
+rm prod/scenery_beforeinstall.cfg && ln -s ../planted prod/scenery_beforeinstall.cfg
+run "$sim" REMOVE "$prod" Linked && run "$sim" ADD "$prod" Linked
+holds "a link at the backup's name is not followed" eval '[[ "$out" != *Backup* ]] &&
+  [ ! -e planted ]'
+rm sim/* prod/*
 
 # odd NAME LIBRARY TITLE AREA: ADD appends section AREA to LIBRARY, and REMOVE takes it out.
 odd() {

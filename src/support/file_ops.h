@@ -18,9 +18,9 @@ struct FileHandle {
 // The system's text for the last failed call (errno / GetLastError), with its number.
 std::string SystemError();
 
-// The file a write to path really lands in: symbolic links followed on POSIX, "/" turned
-// into "\" on Windows. A missing file at the end is no failure; a link on the way that
-// cannot be inspected or read is.
+// The file a write to path really lands in: symbolic links followed (on Windows junctions
+// too, and "/" turned into "\"). A missing file at the end is no failure, and leaves the path
+// as given; a link on the way that cannot be inspected or read is.
 bool ResolvePath(const Text& path, Text* resolved, std::string* err);
 
 // The folder part of path, with its separator ("" for a bare name).
@@ -55,9 +55,10 @@ bool CheckReplaceable(const Text& target, bool* exists, std::string* err);
 bool NameTaken(const Text& path, bool* taken, std::string* err);
 
 // Creates an empty temporary file beside target, named by TemporaryName, that stays held
-// until closed: RemoveUnlessHeld passes it over meanwhile. When private_start, only this
-// process's user may open it until CopyMetadata gives it other permissions.
-bool CreateTemporary(const Text& target, bool private_start, Text* temporary, FileHandle* file,
+// until closed: RemoveUnlessHeld passes it over meanwhile. When like is given, nobody but this
+// process's user may open it until CopyMetadata gives it like's permissions, unless (Windows)
+// it has them already from its folder.
+bool CreateTemporary(const Text& target, const Text& like, Text* temporary, FileHandle* file,
                      std::string* err);
 
 // Writes all size bytes of data.
@@ -68,7 +69,7 @@ bool FlushFile(FileHandle file, std::string* err);
 
 // Gives the open temporary what the user set on the file like: owner and group where
 // permitted, permission bits, the access ACL or none, and extended attributes (POSIX);
-// security descriptor, creation time and attributes (Windows). When the temporary cannot
+// creation time, attributes, and owner, group and DACL where they differ (Windows). When the temporary cannot
 // belong to like's owner, an ACL entry keeps the owner's rights; false where there is no ACL.
 bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
                   std::string* err);

@@ -59,7 +59,7 @@ bool PlaceFile(const Text& target, const Text& content, bool replace, const Text
                const ReplaceGuard* guard, bool* existed, bool* changed, std::string* err) {
   Text temporary;
   FileHandle file;
-  if (!CreateTemporary(target, !like.empty(), &temporary, &file, err)) return false;
+  if (!CreateTemporary(target, like, &temporary, &file, err)) return false;
   bool ok = WriteAll(file, content.data(), content.size(), err) && FlushFile(file, err);
   if (ok && !like.empty()) {
     // A new file whose metadata cannot be copied stays private: never more open than like.

@@ -277,13 +277,13 @@ bool NameTaken(const Text& path, bool* taken, std::string* err) {
   return *taken || errno == ENOENT || Fail(err, "cannot inspect " + path);
 }
 
-bool CreateTemporary(const Text& target, bool private_start, Text* temporary, FileHandle* file,
+bool CreateTemporary(const Text& target, const Text& like, Text* temporary, FileHandle* file,
                      std::string* err) {
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
   // A new file gets what the umask allows; one that takes another's permissions starts
   // private and gets them from CopyMetadata.
-  const mode_t mode = private_start ? 0600 : 0666;
+  const mode_t mode = like.empty() ? 0666 : 0600;
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temporary = folder + TemporaryName(name, std::to_string(getpid()) + "-" +
                                                   std::to_string(attempt));

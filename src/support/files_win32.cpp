@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "file_ops.h"
+#include "file_security_win32.h"
 #include "files.h"
 
 const char kPathSeparator[] = "\\";
@@ -47,6 +48,21 @@ std::wstring Wide(const Text& text) {
   return wide;
 }
 
+// wide in the ANSI code page, unless a character does not survive the way there and back: a
+// best-fit stand-in could name another file.
+bool Narrow(const std::wstring& wide, Text* text) {
+  const int size = static_cast<int>(wide.size());
+  int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  Text narrow(n, '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), size, narrow.data(), n, nullptr, nullptr);
+  if (Wide(narrow) != wide) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  *text = narrow;
+  return true;
+}
+
 // The kernel's own spelling of path, which a rename through a handle needs.
 std::wstring KernelPath(const Text& path) {
   std::wstring wide = Wide(path);
@@ -71,45 +87,84 @@ void EnableRestorePrivilege() {
   CloseHandle(token);
 }
 
-// The DACL (and, where permitted, owner and group) of target onto the temporary, keeping
-// whether the DACL inherits from the folder.
-bool CopySecurity(const Text& target, FileHandle temporary, const Text& temporary_path,
-                  std::string* err) {
-  PSID owner = nullptr, group = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD status = GetNamedSecurityInfoA(
-      target.c_str(), SE_FILE_OBJECT,
-      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-      &owner, &group, &dacl, nullptr, &descriptor);
-  if (status != ERROR_SUCCESS) {
-    SetLastError(status);
-    return Fail(err, "cannot read the security of " + target);
-  }
+// A file's security descriptor, in LocalAlloc'd memory, and its parts.
+struct Descriptor {
+  PSECURITY_DESCRIPTOR memory = nullptr;
+  FileSecurity parts;
+  ~Descriptor() { LocalFree(memory); }
+};
+
+// Volumes without ACLs (FAT on a stick) answer security calls with these: nothing to keep.
+bool HasNoAcls(DWORD status) {
+  return status == ERROR_NOT_SUPPORTED || status == ERROR_INVALID_FUNCTION;
+}
+
+// Reads the security of the file at path, or of the open file when path is empty.
+DWORD ReadSecurity(const Text& path, HANDLE file, Descriptor* read) {
+  const SECURITY_INFORMATION info =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  FileSecurity& parts = read->parts;
+  DWORD status = path.empty() ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner,
+                                                &parts.group, &parts.dacl, nullptr, &read->memory)
+                              : GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, info,
+                                                      &parts.owner, &parts.group, &parts.dacl,
+                                                      nullptr, &read->memory);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  GetSecurityDescriptorControl(descriptor, &control, &revision);
-  SECURITY_INFORMATION dacl_info =
-      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
-                                       ? PROTECTED_DACL_SECURITY_INFORMATION
-                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, dacl_info, nullptr, nullptr,
-                           dacl, nullptr);
-  // A volume without ACLs (FAT on a stick) has nothing to keep.
-  if (status == ERROR_NOT_SUPPORTED || status == ERROR_INVALID_FUNCTION) status = ERROR_SUCCESS;
-  else if (status == ERROR_SUCCESS) {
-    EnableRestorePrivilege();
-    // Owner and group change through the name: they need an access that this handle lacks.
-    SetNamedSecurityInfoA(const_cast<char*>(temporary_path.c_str()), SE_FILE_OBJECT,
-                          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, owner, group,
-                          nullptr, nullptr);
+  if (status == ERROR_SUCCESS) GetSecurityDescriptorControl(read->memory, &control, &revision);
+  parts.dacl_protected = control & SE_DACL_PROTECTED;
+  return status;
+}
+
+bool OtherFolder(const Text& like, const Text& temporary_path) {
+  return FolderOf(like) != FolderOf(temporary_path);
+}
+
+// The entries of dacl with their inheritance frozen: copied into another folder, they must
+// stay as they are, not be replaced by what that folder hands on.
+std::string FrozenAcl(const ACL* dacl) {
+  std::string copy(reinterpret_cast<const char*>(dacl), dacl->AclSize);
+  ACL* acl = reinterpret_cast<ACL*>(copy.data());
+  for (WORD i = 0; i < acl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (GetAce(acl, i, &ace)) static_cast<ACE_HEADER*>(ace)->AceFlags &= ~INHERITED_ACE;
   }
-  LocalFree(descriptor);
+  return copy;
+}
+
+// Gives the temporary what of like's security it lacks: owner and group each where permitted
+// (an elevated installer may give the file back to its owner), then the DACL, so that entries
+// inherited for CREATOR OWNER are worked out for the owner set just before.
+bool CopySecurity(const Text& like, FileHandle temporary, const Text& temporary_path,
+                  std::string* err) {
+  Descriptor from, now;
+  DWORD status = ReadSecurity(like, nullptr, &from);
+  if (HasNoAcls(status)) return true;
+  if (status == ERROR_SUCCESS) status = ReadSecurity("", Handle(temporary), &now);
   if (status != ERROR_SUCCESS) {
     SetLastError(status);
-    return Fail(err, "cannot give the new file the security of " + target);
+    return Fail(err, "cannot read the security of " + like);
   }
-  return true;
+  const bool other_folder = OtherFolder(like, temporary_path);
+  const SECURITY_INFORMATION info = SecurityToCopy(from.parts, now.parts, other_folder);
+  if (info & OWNER_SECURITY_INFORMATION) {
+    EnableRestorePrivilege();
+    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                    from.parts.owner, nullptr, nullptr, nullptr);
+  }
+  if (info & GROUP_SECURITY_INFORMATION) {
+    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION, nullptr,
+                    from.parts.group, nullptr, nullptr);
+  }
+  if (!(info & DACL_SECURITY_INFORMATION)) return true;
+  std::string frozen = other_folder && from.parts.dacl ? FrozenAcl(from.parts.dacl) : "";
+  PACL dacl = frozen.empty() ? from.parts.dacl : reinterpret_cast<PACL>(frozen.data());
+  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT,
+                           info & ~(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION),
+                           nullptr, nullptr, dacl, nullptr);
+  if (status == ERROR_SUCCESS || HasNoAcls(status)) return true;
+  SetLastError(status);
+  return Fail(err, "cannot give the new file the security of " + like);
 }
 
 // Renames the open file to target through its handle, which no other run can delete
@@ -136,9 +191,10 @@ bool RenameByHandle(HANDLE file, const Text& target, bool replace) {
   }
 }
 
-// A protected DACL that lets this process's user alone at a file, in LocalAlloc'd memory; null
-// when the user cannot be told.
-PSECURITY_DESCRIPTOR UserOnlySecurity() {
+// A protected DACL, in LocalAlloc'd memory, that lets this process's user at a file alone, or
+// (not this_user) only delete it, as the leftover of a killed run; null when the user cannot be
+// told.
+PSECURITY_DESCRIPTOR PrivateSecurity(bool this_user) {
   HANDLE token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
   alignas(TOKEN_USER) char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
@@ -147,13 +203,25 @@ PSECURITY_DESCRIPTOR UserOnlySecurity() {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
       ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
-    const Text sddl = "D:P(A;;FA;;;" + Text(sid) + ")";
+    const Text sddl = "D:P(A;;" + Text(this_user ? "FA" : "SD") + ";;;" + sid + ")";
     ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
                                                          &descriptor, nullptr);
   }
   LocalFree(sid);
   CloseHandle(token);
   return descriptor;
+}
+
+// Whether like's DACL, or owner, differs from what the new temporary got: only then does it
+// need a DACL of its own. One that cannot be read is taken to differ.
+bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path) {
+  Descriptor from, now;
+  DWORD status = ReadSecurity(like, nullptr, &from);
+  if (status == ERROR_SUCCESS) status = ReadSecurity("", temporary, &now);
+  if (HasNoAcls(status)) return false;
+  return status != ERROR_SUCCESS ||
+         (SecurityToCopy(from.parts, now.parts, OtherFolder(like, temporary_path)) &
+          DACL_SECURITY_INFORMATION);
 }
 
 }  // namespace
@@ -173,10 +241,34 @@ std::string SystemError() {
   return message + " (error " + std::to_string(number) + ")";
 }
 
-bool ResolvePath(const Text& path, Text* resolved, std::string*) {
+bool ResolvePath(const Text& path, Text* resolved, std::string* err) {
+  // Replacing the file a symbolic link or junction leads to keeps the user's link.
   *resolved = path;
   std::replace(resolved->begin(), resolved->end(), '/', '\\');
-  return true;
+  HANDLE handle = CreateFileA(resolved->c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
+  const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+  std::wstring final(GetFinalPathNameByHandleW(handle, nullptr, 0, flags), L'\0');
+  DWORD length = final.empty() ? 0 : GetFinalPathNameByHandleW(handle, final.data(),
+                                                               final.size(), flags);
+  const DWORD error = GetLastError();
+  CloseHandle(handle);
+  if (length == 0 || length >= final.size()) {
+    SetLastError(error);
+    return Fail(err, "cannot follow " + path);
+  }
+  final.resize(length);
+  // The rest of the file layer takes plain paths: \\?\C:\x as C:\x, \\?\UNC\host\x as \\host\x.
+  if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    final = L"\\\\" + final.substr(8);
+  } else if (final.rfind(L"\\\\?\\", 0) == 0 && final.size() > 6 && final[5] == L':') {
+    final = final.substr(4);
+  }
+  return Narrow(final, resolved) ||
+         Fail(err, "cannot name " + path + " in this system's code page");
 }
 
 Text FolderOf(const Text& path) {
@@ -188,8 +280,8 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open. Reading and deleting are
   // shared, so that a concurrent replace can go ahead while the file is held; writing is not,
   // so a file half-way through another program's write in place is waited for, never read.
-  Text native;
-  ResolvePath(path, &native, err);
+  Text native = path;
+  std::replace(native.begin(), native.end(), '/', '\\');
   ULONGLONG give_up = GetTickCount64() + 2000;
   for (;;) {
     HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ,
@@ -275,28 +367,52 @@ bool NameTaken(const Text& path, bool* taken, std::string* err) {
   return *taken || IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
 }
 
-bool CreateTemporary(const Text& target, bool private_start, Text* temporary, FileHandle* file,
+bool CreateTemporary(const Text& target, const Text& like, Text* temporary, FileHandle* file,
                      std::string* err) {
-  SECURITY_ATTRIBUTES owner_only = {sizeof owner_only, nullptr, FALSE};
-  if (private_start) owner_only.lpSecurityDescriptor = UserOnlySecurity();
-  std::unique_ptr<void, decltype(&LocalFree)> descriptor(owner_only.lpSecurityDescriptor,
-                                                         LocalFree);
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
+  // DELETE to rename it through its handle; READ_CONTROL, WRITE_DAC and WRITE_OWNER to give it
+  // like's security, the last two of which a share granting "Change" refuses.
+  const DWORD kWrite = GENERIC_WRITE | DELETE | READ_CONTROL;
+  DWORD access = kWrite | WRITE_DAC | WRITE_OWNER;
+  std::unique_ptr<void, decltype(&LocalFree)> start(nullptr, LocalFree);
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temporary = folder + TemporaryName(name, std::to_string(GetCurrentProcessId()) + "-" +
                                                   std::to_string(attempt));
-    // Shared with nobody, so no other run can delete it while it is open; DELETE to rename
-    // it through this handle, WRITE_DAC to give it the old file's security.
-    HANDLE handle = CreateFileA(temporary->c_str(), GENERIC_WRITE | DELETE | WRITE_DAC |
-                                                        READ_CONTROL,
-                                0, &owner_only, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
+    // Shared with nobody, so that no other run can delete it, nor anybody read it, while open.
+    SECURITY_ATTRIBUTES security = {sizeof security, start.get(), FALSE};
+    HANDLE handle = CreateFileA(temporary->c_str(), access, 0, &security, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_ACCESS_DENIED && access != kWrite) {
+        access = kWrite;
+        --attempt;
+        continue;
+      }
+      if (error == ERROR_FILE_EXISTS) continue;
+      return Fail(err, "cannot create a temporary file beside " + target);
+    }
+    // It starts with what its folder gives, which is all that a library with nothing of its own
+    // needs; under Wine that also keeps the Unix permission bits that such a library has.
+    const bool needs_dacl = !like.empty() && NeedsOwnDacl(like, handle, *temporary);
+    const TemporaryStart next = NextStart(needs_dacl, access != kWrite, start != nullptr);
+    if (next == TemporaryStart::kKeep) {
+      // Under Wine a private start leaves the Unix owner no bits: these attributes give back
+      // read and write, as the owner of a file whose DACL nobody can change would have them.
+      FILE_BASIC_INFO normal = {};
+      normal.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+      if (start) SetFileInformationByHandle(handle, FileBasicInfo, &normal, sizeof normal);
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS)
-      return Fail(err, "cannot create a temporary file beside " + target);
+    // Made again private rather than changed: Wine would add the folder's entries to a DACL
+    // set later. Nobody may read it until CopyMetadata gives it like's DACL; where that cannot
+    // be done, this user alone.
+    CloseHandle(handle);
+    DeleteFileA(temporary->c_str());
+    start.reset(PrivateSecurity(next == TemporaryStart::kThisUser));
+    if (!start) return Fail(err, "cannot make a private file beside " + target);
   }
   *err = "no free temporary name beside " + target;
   return false;
@@ -318,11 +434,11 @@ bool FlushFile(FileHandle file, std::string* err) {
   return FlushFileBuffers(Handle(file)) || Fail(err, "cannot flush the new file to disk");
 }
 
-bool CopyMetadata(const Text& target, FileHandle temporary, const Text& temporary_path,
+bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
                   std::string* err) {
   WIN32_FILE_ATTRIBUTE_DATA old;
-  if (!GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &old))
-    return Fail(err, "cannot inspect " + target);
+  if (!GetFileAttributesExA(like.c_str(), GetFileExInfoStandard, &old))
+    return Fail(err, "cannot inspect " + like);
   FILE_BASIC_INFO basic = {};
   basic.CreationTime.LowPart = old.ftCreationTime.dwLowDateTime;
   basic.CreationTime.HighPart = static_cast<LONG>(old.ftCreationTime.dwHighDateTime);
@@ -330,8 +446,8 @@ bool CopyMetadata(const Text& target, FileHandle temporary, const Text& temporar
                                                                         kKeptAttributes
                                                                   : FILE_ATTRIBUTE_NORMAL;
   if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
-    return Fail(err, "cannot give the new file the attributes of " + target);
-  return CopySecurity(target, temporary, temporary_path, err);
+    return Fail(err, "cannot give the new file the attributes of " + like);
+  return CopySecurity(like, temporary, temporary_path, err);
 }
 
 bool MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool replace,
@@ -345,9 +461,12 @@ bool MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool r
   return Fail(err, "cannot put the new file in place of " + target);
 }
 
-void DiscardTemporary(FileHandle* temporary, const Text& temporary_path) {
+void DiscardTemporary(FileHandle* temporary, const Text&) {
+  // Through the handle, which may delete it: its DACL may let nobody open it to do so.
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  SetFileInformationByHandle(Handle(*temporary), FileDispositionInfo, &disposition,
+                             sizeof disposition);
   CloseFile(temporary);
-  DeleteFileA(temporary_path.c_str());
 }
 
 void SyncFolder(const Text&) {

@@ -1,0 +1,33 @@
+#pragma once
+// Which parts of a file's security its replacement must still be given on Windows, and how a
+// temporary that is to take them starts. Decisions only: the calls that read and write
+// security stay in files_win32.cpp.
+
+#include <windows.h>
+
+// The parts of a file's security descriptor that a replacement keeps.
+struct FileSecurity {
+  PSID owner = nullptr;
+  PSID group = nullptr;
+  PACL dacl = nullptr;  // null: no DACL at all, which lets everybody do anything
+  bool dacl_protected = false;
+};
+
+// What of like's security a file that has now must still be given: owner and group where they
+// differ, and the DACL where its entries differ or the owner changes, since entries inherited
+// for CREATOR OWNER must then name the new owner. The DACL goes protected where like's is, or
+// where like lives in another folder, whose inheritance must not widen it.
+SECURITY_INFORMATION SecurityToCopy(const FileSecurity& like, const FileSecurity& now,
+                                    bool other_folder);
+
+// What becomes of a temporary that was created with what its folder gives.
+enum class TemporaryStart {
+  kKeep,      // it needs no DACL of its own, or started private already
+  kNobody,    // made again, private to nobody until it gets like's security
+  kThisUser,  // its security cannot be changed later: made again as this user's alone
+};
+
+// needs_dacl: like's DACL, or owner, differs from what the temporary got; may_change: it was
+// opened with the right to change its security, which a network share granting "Change" but
+// not "Full Control" refuses; started_private: it was made private already.
+TemporaryStart NextStart(bool needs_dacl, bool may_change, bool started_private);
