@@ -69,8 +69,9 @@ bool FlushFile(FileHandle file, std::string* err);
 
 // Gives the open temporary what the user set on the file like: owner and group where
 // permitted, permission bits, the access ACL or none, and extended attributes (POSIX);
-// creation time, attributes, and owner, group and DACL where they differ (Windows). When the temporary cannot
-// belong to like's owner, an ACL entry keeps the owner's rights; false where there is no ACL.
+// creation time, attributes, and owner, group and DACL where they differ (Windows). When the
+// temporary cannot belong to like's owner, an ACL entry keeps the owner's rights; false where
+// there is no ACL.
 bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
                   std::string* err);
 
