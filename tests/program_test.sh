@@ -33,15 +33,18 @@ printf 'Title=%s\r\n[Area.001]\r\nLayer=1\r\n' "$title" > titled.cfg
 cp sample.cfg readonly.cfg && chmod a-w readonly.cfg
 touch -d 2020-01-01 *.cfg
 
-# row NAME CODE START END OUTPUT ARGS...: on the library START (or none, a folder, a fifo), the
-# program run with ARGS prints the path line and OUTPUT, leaves END (not rewritten if START) and
-# exits 0, or CODE with --unattended; refused arguments (15, 16) leave no backup.
+# row NAME CODE START END OUTPUT ARGS...: on the library START (or none, a folder, a fifo, or
+# lock-folder: sample.cfg with a folder at its lock file's name), the program run with ARGS prints
+# the path line and OUTPUT, leaves END (not rewritten if START) and exits 0, or CODE with
+# --unattended; refused arguments (15, 16) leave no backup.
 row() {
   local name=$1 code=$2 start=$3 end=$4 want=$PL$5 mode
   shift 5
   for mode in "" --unattended; do
-    rm -rf sim/scenery.cfg "$backup"
-    case $start in none) ;; folder) mkdir sim/scenery.cfg ;; fifo) mkfifo sim/scenery.cfg ;; *) cp -p "$start" sim/scenery.cfg ;; esac
+    rm -rf sim/scenery.cfg* "$backup"
+    case $start in none) ;; folder) mkdir sim/scenery.cfg ;; fifo) mkfifo sim/scenery.cfg ;;
+      lock-folder) cp -p sample.cfg sim/scenery.cfg && mkdir sim/scenery.cfg.sceneryreg-lock ;;
+      *) cp -p "$start" sim/scenery.cfg ;; esac
     run ${mode:+"$mode"} "$@"
     local want_rc=${mode:+$code}
     check "$name $mode" "$([ "$out" == "$want" ] && [ "$rc" = "${want_rc:-0}" ]; echo $?)" \
@@ -95,6 +98,9 @@ if [ -n "$emu" ]; then
   cp sample.cfg "$tmp/Łódź/scenery.cfg"
   row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB"    "$lodz" ADD "$product" Lodz
   row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX"   "$sim" ＡＤＤ "$product" Lodz
+  # A run that cannot hold the lock changes nothing: a folder at the lock file's name.
+  row "lock file that is a folder" 17 lock-folder sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" "$title"
+  holds "a run without the lock makes no backup" [ ! -e "$backup" ]
   # Forward slashes are separators too.
   slashed=${product//\\//} && report 13 "$title" "$slashed"
   { cat sample.cfg; section 013 13 "$title" "$slashed"; } > slashed.cfg
