@@ -82,6 +82,25 @@ if opened "close request" "$sim" BAD "$product" "Window Test"; then
   ended "a close request ends the program with code 0"
 fi
 
+# A batch installer runs the program in its own console, then waits at a prompt of its own: that
+# console stays in sight throughout. A console of the program's own makes way for the window.
+if [ -n "$emu" ]; then
+  printf 'title BatchConsole\r\n"%s" %s BAD x y\r\npause\r\n' "$(winpath "$prog")" "$sim" > "$tmp/x.bat"
+  console() { xdotool search --onlyvisible --name "$1" >/dev/null; }
+  if emu="wineconsole cmd /c" prog=$(winpath "$tmp/x.bat") opened "batch installer"; then
+    holds "batch installer: its console stays in sight" console '^BatchConsole$'
+    xdotool key x 2>/dev/null; sleep 2
+    holds "batch installer: its console is in sight at its prompt" eval 'console ^BatchConsole$ && running'
+    xdotool search --name '^BatchConsole$' windowfocus --sync key y 2>/dev/null
+    ended "batch installer: its prompt takes a key"
+  fi
+  if emu=wineconsole prog=$(winpath "$prog") opened "own console" "$sim" BAD x y; then
+    holds "own console: hidden while the window waits" eval 'xdotool search --name "sceneryreg.exe$" >/dev/null &&
+      ! console "sceneryreg.exe$"'
+    xdotool key x 2>/dev/null; ended "own console: a key ends the program"
+  fi
+fi
+
 # Started hidden, as installers do (Windows): a window or console wait would never be answered,
 # so the run must end by itself, also with a caution on the console the hidden start gives it.
 if [ -n "$emu" ]; then
