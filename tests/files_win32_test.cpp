@@ -7,6 +7,7 @@
 
 #include "file_security_win32.h"
 #include "files.h"
+#include "start_win32.h"
 #include "support_fixtures.h"
 
 namespace {
@@ -88,6 +89,27 @@ TEST(FilesWin32, TemporaryStartsPrivateOnlyWhereNeeded) {
   EXPECT_EQ(NextStart(true, true, false), TemporaryStart::kNobody);
   EXPECT_EQ(NextStart(true, false, false), TemporaryStart::kThisUser);
   EXPECT_EQ(NextStart(true, false, true), TemporaryStart::kKeep);
+}
+
+// Nobody sees a start asked to hide, nor one on a service's or a background task's station; a
+// show command other than SW_HIDE, or SW_HIDE not given as the show command, shows it.
+TEST(StartWin32, HiddenStarts) {
+  const DWORD show = STARTF_USESHOWWINDOW, seen = WSF_VISIBLE;
+  EXPECT_TRUE(IsHiddenStart(show, SW_HIDE, seen) && IsHiddenStart(show, SW_SHOWNORMAL, 0));
+  EXPECT_FALSE(IsHiddenStart(show, SW_SHOWMINNOACTIVE, seen) || IsHiddenStart(0, SW_HIDE, seen));
+}
+
+// UTF-8 refuses the others' flags and default-character question (Wine does not), so the
+// choice is checked; a failing call (an unpaired surrogate, no such code page) is inexact.
+TEST(StartWin32, ArgumentsConvertExactlyOrNotAtAll) {
+  EXPECT_EQ(ExactConversionFor(CP_UTF8).flags, DWORD{WC_ERR_INVALID_CHARS});
+  EXPECT_EQ(ExactConversionFor(1252).flags, DWORD{WC_NO_BEST_FIT_CHARS});
+  EXPECT_FALSE(ExactConversionFor(CP_UTF8).reports_default);
+  EXPECT_TRUE(ExactConversionFor(1252).reports_default);
+  Text text;
+  EXPECT_TRUE(ToCodePage(CP_UTF8, L"\x141\xf3" L"d\x17a", &text));
+  EXPECT_EQ(text, "\xc5\x81\xc3\xb3" "d\xc5\xba");
+  EXPECT_FALSE(ToCodePage(CP_UTF8, L"a\xd800", &text) || ToCodePage(9, L"abc", &text));
 }
 
 }  // namespace

@@ -33,15 +33,17 @@ printf 'Title=%s\r\n[Area.001]\r\nLayer=1\r\n' "$title" > titled.cfg
 cp sample.cfg readonly.cfg && chmod a-w readonly.cfg
 touch -d 2020-01-01 *.cfg
 
-# row NAME CODE START END OUTPUT ARGS...: on the library START (or none, a folder, a fifo), the
-# program run with ARGS prints the path line and OUTPUT, leaves END (not rewritten if START) and
-# exits 0, or CODE with --unattended; refused arguments (15, 16) leave no backup.
+# row NAME CODE START END OUTPUT ARGS...: on the library START (or none, a folder, a fifo; -lock: a
+# folder at its lock file's name) the program run with ARGS prints the path line and OUTPUT, leaves
+# END (not rewritten if START), exits 0, or CODE with --unattended, and leaves no backup if refused.
 row() {
   local name=$1 code=$2 start=$3 end=$4 want=$PL$5 mode
   shift 5
   for mode in "" --unattended; do
-    rm -rf sim/scenery.cfg "$backup"
-    case $start in none) ;; folder) mkdir sim/scenery.cfg ;; fifo) mkfifo sim/scenery.cfg ;; *) cp -p "$start" sim/scenery.cfg ;; esac
+    rm -rf sim/scenery.cfg* "$backup"
+    case $start in none) ;; folder) mkdir sim/scenery.cfg ;; fifo) mkfifo sim/scenery.cfg ;;
+      *) cp -p "${start%-*}" sim/scenery.cfg ;; esac
+    [[ $start != *-lock ]] || mkdir sim/scenery.cfg.sceneryreg-lock
     run ${mode:+"$mode"} "$@"
     local want_rc=${mode:+$code}
     check "$name $mode" "$([ "$out" == "$want" ] && [ "$rc" = "${want_rc:-0}" ]; echo $?)" \
@@ -49,7 +51,7 @@ row() {
     case $end in none) ;; *) holds "$name $mode: library afterwards" cmp -s sim/scenery.cfg "$end"
       [ "$end" != "$start" ] || holds "$name $mode: not rewritten" [ "$(stat -c %Y sim/scenery.cfg "$start" |
         uniq | wc -l)" = 1 ] ;; esac
-    [[ $code != 1[56] ]] || holds "$name $mode: no backup" [ ! -e "$backup" ]
+    [[ $code != 1[56] && $start != *-lock ]] || holds "$name $mode: no backup" [ ! -e "$backup" ]
   done
 }
 
@@ -95,6 +97,8 @@ if [ -n "$emu" ]; then
   cp sample.cfg "$tmp/Łódź/scenery.cfg"
   row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB"    "$lodz" ADD "$product" Lodz
   row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX"   "$sim" ＡＤＤ "$product" Lodz
+  # A run that cannot hold the lock changes nothing: here a folder stands at the lock file's name.
+  row "lock file a folder" 17 sample.cfg-lock sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" x
   # Forward slashes are separators too.
   slashed=${product//\\//} && report 13 "$title" "$slashed"
   { cat sample.cfg; section 013 13 "$title" "$slashed"; } > slashed.cfg
@@ -131,33 +135,40 @@ touch Alpha1.cfgx
 if [ -n "$emu" ]; then report 13 Alpha1.cfgx "$product"; else report 13 'Alpha*.cfgx' "$product"; fi
 row "wildcards" 0 sample.cfg none "$REPORT" "$sim" ADD "$product" "Alpha*.cfgx"
 
-# A caution on a terminal that never types: only the unattended run may not wait for a key.
-cp added.cfg sim/scenery.cfg && mkfifo keys && export SHELL=/bin/bash  # script's shell; sh has no read -s
-timeout 30 script -qec "$emu '$prog' --unattended '$sim' ADD '$product' Other" /dev/null <>keys >/dev/null
-check "unattended: a caution on a terminal does not wait" "$([ $? = 11 ]; echo $?)"
+export SHELL=/bin/bash  # the shell of script; sh has no read -s
 
-# Key waits on a terminal (natively). keys NAME CODE TYPED [early|job]: TYPED, then "z", is typed
-# once a caution waits (early: at once; job: as a background job, which must not wait); the run
-# ends with CODE, unechoed, the mode as before, "z" unread. Held open here, keys.in never blocks.
+# keys NAME CODE TYPED [early|job|elsewhere|--unattended]: TYPED then "z", typed on a terminal once
+# a caution waits (early: at once; else once the run, which may not wait, ended), end the run with
+# CODE, unechoed, mode kept, "z" unread. Under Wine two runs in one console take one TYPED each.
+printf '@"%s" %%1 "%s" ADD "%s" Other\r\n' "$(winpath "$prog")" "$sim" "$product" | sed p >twice.bat
+shown() { sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' screen | tr -d '\r\n'; }  # without Wine's escapes
 keys() {
-  local code=$2 how=${4:-} && local job=${how#early}
+  local code=$2 how=${4:-} && local cmd="'$prog' ${how##[!-]*} '$sim' ADD '$product' Other" n=1
+  [ -z "$emu" ] || cmd="$emu cmd /c '$(winpath "$tmp/twice.bat")' ${how##[!-]*}" n=2
+  case $how in job) cmd="set -m; $cmd & wait \$!" ;; elsewhere) cmd+=" </dev/null" ;; esac
   cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen; mkfifo keys.in && exec 9<>keys.in
-  timeout 20 script -qec "stty -g > mode.before; trap '' INT; ${job:+set -m;} '$prog' '$sim' ADD \
-'$product' Other ${job:+& wait \$!}; echo \$? > rc; stty -g > mode.after; IFS= read -rsn1 -t 5 next; \
-printf %s \"\$next\" > next" /dev/null <>keys.in > screen & local pid=$!
-  for _ in $(seq 100); do [ -z "$how" ] || break; grep -qs Caution screen && sleep 0.5 && break; sleep 0.05; done
-  # Nobody waits for the library while a message waits for its key.
-  [ -n "$how" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout 10 $emu "$prog" \
-    --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
-  printf '%b' "$3" >&9; sleep 1; printf z >&9; wait $pid; exec 9>&-
+  timeout 60 script -qec "stty -g > mode.before; trap '' INT; $cmd; echo \$? > rc; \
+stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /dev/null \
+<>keys.in > screen & local pid=$!
+  for i in $(seq $n); do  # typed once the i-th caution waits
+    for _ in $(seq 300); do
+      case $how in early) break ;; "") (($(shown | grep -o Caution | wc -l) >= i)) ;;
+        *) [ -e rc ] ;; esac && sleep 0.5 && break; sleep 0.05
+    done
+    [ -n "$how$emu" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout \
+      10 "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
+    printf '%b' "$3" >&9
+  done
+  sleep 1; printf z >&9; wait $pid; exec 9>&-
   holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after && [ "$(cat next)" = z ] &&
-    { [ "$how" = job ] || [ "$(tr -d "\r\n" < screen | tail -c 5)" = this. ]; }'
+    { [ "$how" = job ] || [ "$(shown | tail -c 5)" = this. ]; }'
 }
-if [ -z "$emu" ]; then
-  keys letter 0 x; keys "letter typed early" 0 k early; keys Esc 0 '\e'; keys arrow 0 '\e[A'
-  keys "function key" 0 '\e[15;2~'; keys "keypad key" 0 '\eOP'; keys Ctrl+C 130 '\003'
-  keys "background job" 0 '' job
-fi
+keys letter 0 x; keys "capital letter" 0 K; keys Esc 0 '\e'; keys arrow 0 '\e[A'
+keys "function key" 0 '\e[15;2~'; keys "keypad key" 0 '\eOP'; keys "input elsewhere" 0 '' elsewhere
+keys unattended 11 '' --unattended
+# Keys typed before Wine's console holds the terminal are the terminal's to echo, Wine's console
+# takes Ctrl+C from a terminal for a key, and a Windows program knows no background jobs.
+[ -n "$emu" ] || { keys "letter typed early" 0 k early; keys Ctrl+C 130 '\003'; keys job 0 '' job; }
 
 run --version
 version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "font8x8.h"
 
@@ -83,10 +84,8 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
         ASSERT_TRUE(CellShows(s, r, col, b)) << "row " << r << " column " << col;
       }
     }
-    EXPECT_EQ(c.cursor_row, s.cursor_row);
-    EXPECT_EQ(c.cursor_column, s.cursor_column);
-    EXPECT_EQ(c.pending, s.pending_break);
-    EXPECT_EQ(c.bells, bells);
+    EXPECT_EQ(std::tuple(c.cursor_row, c.cursor_column, c.pending, c.bells),
+              std::tuple(s.cursor_row, s.cursor_column, s.pending_break, bells));
   }
 }
 

@@ -26,6 +26,7 @@ opened() {
   check "$1: window opens" 1 "$(head -3 "$tmp/err")"; return 1
 }
 running() { kill -0 "$prog_pid" 2>/dev/null; }
+seen() { xdotool search --onlyvisible --name "$1" >/dev/null; }  # a window in sight, by name
 ended() {  # ended NAME: the program ends by itself within seconds, with exit code 0
   for _ in $(seq 100); do running || break; sleep 0.1; done
   running && kill "$prog_pid"
@@ -65,21 +66,27 @@ if opened "syntax error" "$sim" BAD "$product" "Window Test"; then
   check "syntax error: one line drawn on row 1" "$([ "$rows" = 1000000000000000000000000 ]; echo $?)" "$rows"
   xdotool mousemove --window "$wid" 320 100 click 1 key shift 2>/dev/null; sleep 1
   check "syntax error: a click and a lone Shift do not end the wait" "$(running; echo $?)"
-  xdotool key Right 2>/dev/null
-  ended "syntax error: an arrow key ends the program with code 0"
+  xdotool key Right 2>/dev/null; ended "syntax error: an arrow key ends the program with code 0"
 fi
 if opened "ADD" "$sim" ADD "$product" "Window Test"; then
   # Heading, blank, the entries, blank, the advice, then LF CR LF CR: one blank row before the
   # backup sentence.
   rows=$(lit_rows)
   check "ADD: report laid out by rows" "$([[ $rows == 10111110101* ]]; echo $?)" "$rows"
-  xdotool key x 2>/dev/null
-  ended "ADD: a letter key ends the program with code 0"
+  xdotool key x 2>/dev/null; ended "ADD: a letter key ends the program with code 0"
   holds "ADD: the library holds the product" grep -q "Title=Window Test" "$tmp/sim/scenery.cfg"
 fi
-if opened "close request" "$sim" BAD "$product" "Window Test"; then
-  close_request
-  ended "a close request ends the program with code 0"
+if emu=${emu:+wineconsole} prog=$(winpath "$prog") opened "close request" "$sim" BAD x y; then
+  [ -z "$emu" ] || holds "own console: hidden for the window" eval '! seen "sceneryreg.exe$"'
+  close_request; ended "a close request ends the program with code 0"
+fi
+
+# A batch installer's console, where it waits at its own prompt afterwards, stays in sight.
+printf 'title Batch\r\n"%s" %s BAD x y\r\npause\r\n' "$(winpath "$prog")" "$sim" >"$tmp/x.bat"
+if [ -n "$emu" ] && emu="wineconsole cmd /c" prog=$(winpath "$tmp/x.bat") opened "batch file"; then
+  holds "batch file: its console stays in sight" seen '^Batch$'
+  xdotool key x; sleep 2; holds "batch file: at its prompt" eval 'seen ^Batch$ && running'
+  xdotool search --name '^Batch$' windowfocus --sync key y; ended "batch file: its prompt ends"
 fi
 
 # Started hidden, as installers do (Windows): a window or console wait would never be answered,
@@ -87,8 +94,7 @@ fi
 if [ -n "$emu" ]; then
   echo 'WScript.Quit CreateObject("WScript.Shell").Run(WScript.Arguments(0), 0, True)' > "$tmp/hidden.vbs"
   hidden() { timeout 60 $emu wscript "$(winpath "$tmp/hidden.vbs")" "\"$(winpath "$prog")\" $*" </dev/null; }
-  hidden "$sim" ADD "$product" Hidden
-  check "hidden start: ends by itself with code 0" $?
+  hidden "$sim" ADD "$product" Hidden; check "hidden start: ends by itself with code 0" $?
   hidden "$sim" ADD "$(winpath "$tmp/other")" Hidden
   check "hidden start: a caution does not wait" $?
   holds "hidden starts: the library holds the product once" [ "$(grep -c "Title=Hidden" "$tmp/sim/scenery.cfg")" = 1 ]

@@ -169,15 +169,15 @@ int RunMain(const CommandLine& command_line) {
     ShowMessage(messages, result);
   } else if (!result.empty()) {
     // A run started hidden has nobody to answer a window: its report goes to standard output.
-    std::unique_ptr<Terminal> window;
-    if (!StartedHidden()) {
-      HideConsoleWindow();
-      window = OpenResultWindow(640, 200, 32);
-      if (!window) ShowConsoleWindow();
-    }
-    if (window) {
-      ShowMessage(*window, result);
-    } else {
+    const bool visible = !StartedHidden();
+    const bool hidden = visible && HideConsoleWindow();
+    std::unique_ptr<Terminal> window = visible ? OpenResultWindow(640, 200, 32) : nullptr;
+    const bool shown = window != nullptr;
+    if (shown) ShowMessage(*window, result);
+    window.reset();
+    // Whatever runs in the console next, or this run's own report, needs it seen again.
+    if (hidden) ShowConsoleWindow();
+    if (!shown) {
       // Nobody could press a key in a window that never opened: report and end.
       console.Print(result);
       console.Print("\r\n");

@@ -8,12 +8,13 @@
 // not a run started hidden, not a job in a terminal's background.
 Terminal& ConsoleTerminal();
 
-// Takes the console window out of the user's way (nothing where there is no separate window).
-void HideConsoleWindow();
+// Takes the console window out of the user's way when no other process shares it; true when
+// it hid it (never where there is no separate window).
+bool HideConsoleWindow();
 
 // Brings back a console window hidden by HideConsoleWindow.
 void ShowConsoleWindow();
 
-// True when whoever started the process asked for it to be hidden (Windows: SW_HIDE); such a
-// run shows no window, since the first one it opens would stay hidden and wait for ever.
+// True when nobody can see the process (Windows: started with SW_HIDE, or on a window station
+// no user sees); such a run shows no window, since it would wait for ever.
 bool StartedHidden();

@@ -105,7 +105,7 @@ Terminal& ConsoleTerminal() {
   return console;
 }
 
-void HideConsoleWindow() {}
+bool HideConsoleWindow() { return false; }
 
 void ShowConsoleWindow() {}
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "console.h"
+#include "start_win32.h"
 
 namespace {
 
@@ -103,14 +104,27 @@ Terminal& ConsoleTerminal() {
   return console;
 }
 
-void HideConsoleWindow() {
-  if (HWND window = GetConsoleWindow()) ShowWindow(window, SW_HIDE);
+bool HideConsoleWindow() {
+  // A console shared with the batch file or installer that started this run is theirs too:
+  // hidden, it would hide their next prompt and the key it waits for.
+  DWORD processes[2];
+  HWND window = GetConsoleWindow();
+  if (!window || GetConsoleProcessList(processes, 2) != 1) return false;
+  ShowWindow(window, SW_HIDE);
+  return true;
 }
 
 bool StartedHidden() {
   STARTUPINFOA startup;
   GetStartupInfoA(&startup);
-  return (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_HIDE;
+  // A station whose flags cannot be read counts as the user's, as nearly every one is.
+  USEROBJECTFLAGS station;
+  DWORD needed;
+  const DWORD station_flags = GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS,
+                                                        &station, sizeof station, &needed)
+                                  ? station.dwFlags
+                                  : WSF_VISIBLE;
+  return IsHiddenStart(startup.dwFlags, startup.wShowWindow, station_flags);
 }
 
 void ShowConsoleWindow() {

@@ -17,10 +17,12 @@ class LibraryLock {
 };
 
 // Takes the exclusive lock for the library at library_path, waiting at most wait for another
-// run to release it; nullptr with the reason in *err when it was not released in time. Holds
-// although the library file is replaced by rename. A library this run may not write gets a
-// lock that holds nothing: such a run cannot change it. opened, when given, runs once between
-// the first open of the locked file and the first try: tests play another run there.
+// run to release it; nullptr with the reason in *err when it was not released in time or
+// cannot be taken at all. Holds although the library file is replaced by rename. A lock that
+// holds nothing is given only where the system says why none is needed: a file system
+// without locks, or (POSIX) a library this run may not write, which it cannot change. opened,
+// when given, runs once between the first open of the locked file and the first try: tests
+// play another run there.
 std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
                                          std::chrono::milliseconds wait,
                                          const std::function<void()>& opened, std::string* err);

@@ -39,7 +39,14 @@ std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
   const auto give_up = std::chrono::steady_clock::now() + wait;
   for (bool first = true;; first = false) {
     int fd = open(library_path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::make_unique<FileLock>(-1);
+    // A library this run may not write is one it cannot replace either (the write-back checks
+    // again); any other failure leaves the run without a lock, so it changes nothing.
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+      return std::make_unique<FileLock>(-1);
+    if (fd < 0) {
+      *err = "cannot lock " + library_path + ": " + SystemError();
+      return nullptr;
+    }
     if (first && opened) opened();
     // A run that replaced the library released the lock on the file it replaced: the lock
     // counts only while the name still leads to the locked file.
@@ -50,10 +57,15 @@ std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
     }
     int error = errno;
     close(fd);
-    // A file system without locks (ENOLCK, ENOTSUP) cannot serialise runs; refusing every
-    // run there would help nobody.
-    if (error != EAGAIN && error != EACCES && error != EINTR && error != EWOULDBLOCK)
+    // A file system without locks cannot serialise runs; refusing every run there would help
+    // nobody. Any other failure is no reason to go on unlocked.
+    if (error == ENOLCK || error == ENOTSUP || error == EOPNOTSUPP)
       return std::make_unique<FileLock>(-1);
+    if (error != EAGAIN && error != EACCES && error != EINTR && error != EWOULDBLOCK) {
+      errno = error;
+      *err = "cannot lock " + library_path + ": " + SystemError();
+      return nullptr;
+    }
     if (std::chrono::steady_clock::now() >= give_up) {
       *err = "another run held " + library_path + " for longer than " +
              std::to_string(wait.count()) + " ms";

@@ -21,16 +21,36 @@ class RangeLock : public LibraryLock {
   HANDLE file_;
 };
 
-HANDLE OpenLockFile(const Text& path) {
+// Opens the lock file itself, never what a link or junction planted at its name leads to: an
+// elevated run would otherwise create or lock a file of the planter's choosing.
+HANDLE OpenLockFile(const Text& path, std::string* err) {
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const DWORD flags = FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
-  // A user who may only read the folder still takes part: a range lock needs read access.
+                            OPEN_ALWAYS, flags, nullptr);
+  // A user who may only read the lock file still takes part: a range lock needs read access.
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+    file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags,
+                       nullptr);
+  }
   if (file == INVALID_HANDLE_VALUE) {
-    file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    *err = "cannot open the lock file " + path + ": " + SystemError();
+    return file;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    CloseHandle(file);
+    *err = "the lock file " + path + " is not a regular file";
+    return INVALID_HANDLE_VALUE;
   }
   return file;
+}
+
+// Whether LockFileEx failed because the file system has no byte-range locks at all: such a
+// folder cannot serialise runs, and refusing every run there would help nobody.
+bool NoRangeLocks(DWORD error) {
+  return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
 }
 
 }  // namespace
@@ -39,20 +59,25 @@ std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
                                          std::chrono::milliseconds wait,
                                          const std::function<void()>& opened, std::string* err) {
   Text resolved;
-  ResolvePath(library_path, &resolved, err);
-  HANDLE file = OpenLockFile(resolved + kLockSuffix);
-  // No lock file and no right to make one: this run cannot replace the library either.
-  if (file == INVALID_HANDLE_VALUE) return std::make_unique<RangeLock>(file);
+  if (!ResolvePath(library_path, &resolved, err)) return nullptr;
+  const Text lock_path = resolved + kLockSuffix;
+  HANDLE file = OpenLockFile(lock_path, err);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
   if (opened) opened();
   const ULONGLONG give_up = GetTickCount64() + static_cast<ULONGLONG>(wait.count());
   for (;;) {
     OVERLAPPED at = {};
     if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
       return std::make_unique<RangeLock>(file);
-    DWORD error = GetLastError();
-    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+    const DWORD error = GetLastError();
+    if (NoRangeLocks(error)) {
       CloseHandle(file);
       return std::make_unique<RangeLock>(INVALID_HANDLE_VALUE);
+    }
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+      *err = "cannot lock " + lock_path + ": " + SystemError();
+      CloseHandle(file);
+      return nullptr;
     }
     if (GetTickCount64() >= give_up) {
       CloseHandle(file);

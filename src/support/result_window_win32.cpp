@@ -83,9 +83,11 @@ class Win32ResultWindow : public WindowTerminal {
       opened.set_value(false);
       return;
     }
-    BOOL saver_active = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &saver_active, 0);
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
+    // The display stays on while the report waits. This asks for it on behalf of this thread
+    // alone, so the request ends with the window, or with the process if it is killed; the
+    // session's screen saver setting is never touched, as overlapping runs would restore it
+    // wrongly and a killed one never.
+    SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED);
     ShowWindow(window_, SW_SHOWNORMAL);
     SetForegroundWindow(window_);
     opened.set_value(true);
@@ -106,7 +108,7 @@ class Win32ResultWindow : public WindowTerminal {
     }
     DestroyWindow(window_);
     UnregisterClassA(kClassName, instance);
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, saver_active, nullptr, 0);
+    SetThreadExecutionState(ES_CONTINUOUS);
   }
 
   // Copies the text rows that changed (or all of them) from the surface to the window.
@@ -149,8 +151,9 @@ class Win32ResultWindow : public WindowTerminal {
         Queue(kCloseKey);
         return 0;
       case WM_SYSCOMMAND:
-        // The grid has one size; maximising would only stretch the frame around it.
-        if ((wparam & 0xFFF0) == SC_MAXIMIZE) return 0;
+        // The grid has one size; maximising would only stretch the frame around it. While the
+        // window has the keyboard, the screen saver would only cover the report it waits on.
+        if ((wparam & 0xFFF0) == SC_MAXIMIZE || (wparam & 0xFFF0) == SC_SCREENSAVE) return 0;
         break;
       case WM_PAINT: {
         PAINTSTRUCT paint;

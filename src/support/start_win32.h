@@ -1,0 +1,27 @@
+#pragma once
+// How a Windows process was started: whether anybody can see it, and its arguments in the
+// system's code page.
+
+#include <windows.h>
+
+#include "text.h"
+
+// Whether a start leaves nobody to see the process: asked to hide (STARTF_USESHOWWINDOW with
+// SW_HIDE), or on a window station without WSF_VISIBLE (a service, a task run whether the user
+// is logged on or not), whose windows no user can see or answer.
+bool IsHiddenStart(DWORD startup_flags, WORD show_window, DWORD station_flags);
+
+// The arguments WideCharToMultiByte takes to convert into code_page without look-alikes.
+struct ExactConversion {
+  DWORD flags;
+  // Whether the call may be asked if it used the default character.
+  bool reports_default;
+};
+
+// The exact conversion the system allows for code_page, an ANSI code page: a single- or
+// double-byte one, or UTF-8.
+ExactConversion ExactConversionFor(UINT code_page);
+
+// wide in code_page; false when a character has no exact counterpart there (no look-alike is
+// taken instead) or the conversion fails.
+bool ToCodePage(UINT code_page, const wchar_t* wide, Text* text);
