@@ -10,16 +10,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A simulator folder whose library holds text, and an empty product folder for "Alps".
+struct Install {
+  explicit Install(const Text& text) {
+    fs::create_directory(scratch.Path("sim"));
+    fs::create_directory(scratch.Path("alps"));
+    WriteRaw(library, text);
+  }
+  ScratchFolder scratch;
+  const Text library = scratch.Path("sim") + kPathSeparator + "scenery.cfg";
+  const ProductDetails alps{scratch.Path("sim"), "ADD", scratch.Path("alps"), "Alps"};
+};
+
 // Refused before any backup or write, with the reason kept: a run that cannot have the library
 // to itself in time, also when the run holding it replaced the library and a third run took
 // the new one, and an ADD that could take the library past the size limit.
 TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
-  ScratchFolder scratch;
-  fs::create_directory(scratch.Path("sim"));
-  fs::create_directory(scratch.Path("alps"));
-  const Text library = scratch.Path("sim") + kPathSeparator + "scenery.cfg";
   const Text text = "[Area.001]\r\nTitle=Lakes\r\nlocal=C:\\Lakes\r\nLayer=1\r\n";
-  WriteRaw(library, text);
+  Install install(text);
+  const Text& library = install.library;
   EditSettings settings;
   settings.lock_wait = std::chrono::milliseconds(50);
   for (int refusal : {0, 1, 2}) {
@@ -34,13 +43,12 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
     };
     settings.size_limit = refusal == 2 ? text.size() + 80 : kLibrarySizeLimit;
     RecordingTerminal term;
-    const ProductDetails alps{scratch.Path("sim"), "ADD", scratch.Path("alps"), "Alps"};
-    EXPECT_EQ(EditSceneryLibrary(alps, term, settings, &err).result_text,
+    EXPECT_EQ(EditSceneryLibrary(install.alps, term, settings, &err).result_text,
               refusal == 2 ? kTooLargeText : kSaveFailureText);
     EXPECT_NE(err, "");
     EXPECT_EQ(ReadRaw(library) + term.shown, text);
-    EXPECT_EQ(scratch.Names(), (std::set<std::string>{"alps", "sim"}));
-    EXPECT_TRUE(fs::is_empty(scratch.Path("alps")));
+    EXPECT_EQ(install.scratch.Names(), (std::set<std::string>{"alps", "sim"}));
+    EXPECT_TRUE(fs::is_empty(install.scratch.Path("alps")));
   }
 }
 
@@ -49,12 +57,10 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
 // leaves that save in place. The backup is the library as first read, either way.
 TEST(EditSceneryLibrary, AnotherProgramsSaveIsKept) {
   for (int saves : {1, 2}) {
-    ScratchFolder scratch;
-    fs::create_directory(scratch.Path("sim"));
-    fs::create_directory(scratch.Path("alps"));
-    const Text library = scratch.Path("sim") + kPathSeparator + "scenery.cfg";
     const Text text = "[Area.001]\r\nLayer=1\r\n";
-    WriteRaw(library, text);
+    Install install(text);
+    const Text& library = install.library;
+    const Text alps = install.scratch.Path("alps");
     Text saved = text;
     EditSettings settings;
     int calls = 0;
@@ -63,14 +69,13 @@ TEST(EditSceneryLibrary, AnotherProgramsSaveIsKept) {
     };
     RecordingTerminal term;
     std::string err;
-    const ProductDetails alps{scratch.Path("sim"), "ADD", scratch.Path("alps"), "Alps"};
-    const Text result = EditSceneryLibrary(alps, term, settings, &err).result_text;
-    EXPECT_EQ(ReadRaw(scratch.Path("alps") + kPathSeparator + "scenery_beforeinstall.cfg"), text);
+    const Text result = EditSceneryLibrary(install.alps, term, settings, &err).result_text;
+    EXPECT_EQ(ReadRaw(alps + kPathSeparator + "scenery_beforeinstall.cfg"), text);
     if (saves == 1) {
       EXPECT_EQ(result.rfind("Scenery AREA added", 0), 0u) << result;
       EXPECT_EQ(err, "");
-      EXPECT_EQ(ReadRaw(library), saved + "\r\n[Area.006]\r\nTitle=Alps\r\nlocal=" +
-                                      scratch.Path("alps") + "\r\nActive=TRUE\r\nLayer=2\r\n\r\n");
+      EXPECT_EQ(ReadRaw(library), saved + "\r\n[Area.006]\r\nTitle=Alps\r\nlocal=" + alps +
+                                      "\r\nActive=TRUE\r\nLayer=2\r\n\r\n");
     } else {
       EXPECT_EQ(result, kSaveFailureText);
       EXPECT_NE(err, "");
