@@ -11,6 +11,13 @@
 #define CHECK(holds, what) \
   if (!(holds)) (std::fprintf(stderr, "broken: %s\n", what), std::abort())
 
+// The library text after edit, written out.
+static Text Applied(const Text& library, const LibraryEdit& edit) {
+  Text text;
+  for (std::string_view piece : EditedLibrary(library, edit)) text += piece;
+  return text;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   Text rest(reinterpret_cast<const char*>(data) + 1, size - 1);
@@ -26,11 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Text& original = rest;
   const bool adding = (data[0] & 1) == 0;
   const LibraryEdit edit = EditLibraryText(original, details, (data[0] & 4) != 0);
+  const Text edited = Applied(original, edit);
   const int64_t length = static_cast<int64_t>(original.size());
 
   CHECK(edit.area_number >= 1 && edit.layer_number >= 1, "new numbers start at 1");
   CHECK(edit.folder_pos >= 0 && edit.folder_pos <= length, "folder position inside the text");
-  CHECK(edit.changed || edit.library_text == original, "an unchanged edit keeps every byte");
+  CHECK(edit.changed || edited == original, "an unchanged edit keeps every byte");
   CHECK(edit.result_text.empty() || (adding && edit.changed), "only an addition reports");
   CHECK(edit.caution_text.empty() || (adding && !edit.changed), "only a refused ADD cautions");
   // The scan takes 64 bytes at once inside the text and single bytes near its ends: line ends
@@ -38,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Text pad(71, '\n');
   const LibraryEdit moved = EditLibraryText(pad + original, details, (data[0] & 4) != 0);
   const auto shift = [](int pos) { return pos > 0 ? pos + 71 : 0; };
-  CHECK(moved.library_text == pad + edit.library_text && moved.outcome == edit.outcome &&
+  CHECK(Applied(pad + original, moved) == pad + edited && moved.outcome == edit.outcome &&
             moved.area_number == edit.area_number && moved.layer_number == edit.layer_number &&
             moved.folder_pos == shift(edit.folder_pos) && moved.title_found == edit.title_found &&
             moved.section_start == shift(edit.section_start),
@@ -47,14 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CHECK(!edit.skipped, "a skipped run changes nothing");
   if (adding) {
     CHECK(edit.conflict_state == ConflictState::None, "ADD only without conflict");
-    CHECK(edit.library_text.size() > original.size() &&
-              edit.library_text.compare(0, original.size(), original) == 0,
+    CHECK(edited.size() > original.size() && edited.compare(0, original.size(), original) == 0,
           "ADD appends to the text as it was");
     // Details that cannot reach into the lines around them or open a section of their own.
     if ((details.product_title + details.product_folder).find_first_of("\r\n[") == Text::npos) {
       ProductDetails remove = details;
       remove.action = "REMOVE";
-      CHECK(EditLibraryText(edit.library_text, remove, false).library_text == original + "\r\n\r\n",
+      CHECK(Applied(edited, EditLibraryText(edited, remove, false)) == original + "\r\n\r\n",
             "REMOVE takes back exactly what ADD appended, leaving the seam");
     }
     return 0;
@@ -62,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t start = edit.section_start, end = edit.section_end;
   CHECK(start >= 1 && start < edit.folder_pos && edit.folder_pos < end && end <= length,
         "the cut holds the folder entry and lies inside the text");
-  CHECK(edit.library_text == original.substr(0, start - 1) + "\r\n" +
-                                 (end < length ? original.substr(end - 1) : Text()),
+  CHECK(edited == original.substr(0, start - 1) + "\r\n" +
+                      (end < length ? original.substr(end - 1) : Text()),
         "REMOVE changes nothing outside the cut");
   return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "file_ops.h"
 #include "support_fixtures.h"
 
@@ -15,17 +17,35 @@ TEST(ReadWholeFile, LimitAndFailures) {
   const std::string bytes = std::string("\xEF\xBB\xBF\0a\rb\n\r\n\xFF", 10) + Text(200001, 'q');
   WriteRaw(path, bytes);
   RecordingTerminal loud, quiet;
-  Text content;
+  FileContent whole, too_large, missing, missing_quietly;
   std::string err;
-  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size(), &content, nullptr, &err), kReadDone);
-  EXPECT_EQ(content, bytes);
-  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size() - 1, &content, nullptr, &err), kTooLarge);
-  EXPECT_EQ(content + loud.shown, "");
-  const Text missing = folder.Path("nowhere") + kPathSeparator + "scenery.cfg";
-  EXPECT_EQ(ReadWholeFile(missing, false, loud, 100, &content, nullptr, &err), kCannotOpen);
-  EXPECT_EQ(loud.shown, "Error opening file: " + missing + "   Errorcode=2\r\n<key>");
-  EXPECT_EQ(ReadWholeFile(missing, true, quiet, 100, &content, nullptr, &err), kCannotOpen);
-  EXPECT_EQ(quiet.shown + content, "");
+  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size(), &whole, nullptr, &err), kReadDone);
+  EXPECT_EQ(whole.bytes, bytes);
+  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size() - 1, &too_large, nullptr, &err),
+            kTooLarge);
+  EXPECT_EQ(Text(too_large.bytes) + loud.shown, "");
+  const Text nowhere = folder.Path("nowhere") + kPathSeparator + "scenery.cfg";
+  EXPECT_EQ(ReadWholeFile(nowhere, false, loud, 100, &missing, nullptr, &err), kCannotOpen);
+  EXPECT_EQ(loud.shown, "Error opening file: " + nowhere + "   Errorcode=2\r\n<key>");
+  EXPECT_EQ(ReadWholeFile(nowhere, true, quiet, 100, &missing_quietly, nullptr, &err),
+            kCannotOpen);
+  EXPECT_EQ(quiet.shown + Text(missing_quietly.bytes), "");
+}
+
+// Another program may cut the file short while its bytes are looked at: the run goes on, and
+// either still sees every byte it read or knows that it does not.
+TEST(ReadWholeFile, AFileCutShortMeanwhileIsNoCrash) {
+  ScratchFolder folder;
+  const Text path = folder.Path("scenery.cfg");
+  WriteRaw(path, Text(3 << 20, 'q'));
+  FileContent content;
+  std::string err;
+  RecordingTerminal terminal;
+  ASSERT_EQ(ReadWholeFile(path, false, terminal, 4 << 20, &content, nullptr, &err), kReadDone);
+  std::filesystem::resize_file(path, 1 << 20);
+  const auto kept = std::count(content.bytes.begin(), content.bytes.end(), 'q');
+  EXPECT_EQ(content.Intact(), kept == 3 << 20) << kept;
+  EXPECT_GE(kept, 1 << 20);
 }
 
 // Only "no such file" makes a new file: a path that cannot be inspected, here a loop of links,
@@ -38,7 +58,7 @@ TEST(WriteWholeFile, RefusesATargetItCannotInspect) {
   if (error) GTEST_SKIP() << "no symbolic links here";
   bool changed = false;
   std::string err;
-  EXPECT_FALSE(WriteWholeFile(folder.Path("a"), "new", nullptr, &changed, &err));
+  EXPECT_FALSE(WriteWholeFile(folder.Path("a"), {"new"}, nullptr, &changed, &err));
   EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("a")));
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"a", "b"}));
 }

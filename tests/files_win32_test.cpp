@@ -29,12 +29,12 @@ TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
     CloseHandle(writer);
   });
   RecordingTerminal terminal;
-  Text content;
+  FileContent content;
   std::string err;
   EXPECT_EQ(ReadWholeFile(path, false, terminal, 1 << 20, &content, nullptr, &err), kReadDone)
       << err;
   finish.join();
-  EXPECT_EQ(content + terminal.shown, "library");
+  EXPECT_EQ(Text(content.bytes) + terminal.shown, "library");
 }
 
 // The parts of an SDDL descriptor, which stays allocated for the rest of the test.

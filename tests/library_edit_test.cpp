@@ -12,6 +12,18 @@ ProductDetails Product(const Text& action, const Text& folder, const Text& title
   return ProductDetails{"C:\\Sim", action, folder, title};
 }
 
+// The library text after edit, written out.
+Text Applied(const Text& library, const LibraryEdit& edit) {
+  Text text;
+  for (std::string_view piece : EditedLibrary(library, edit)) text += piece;
+  return text;
+}
+
+// The library text after the edit of details.
+Text Edited(const Text& library, const ProductDetails& details) {
+  return Applied(library, EditLibraryText(library, details, false));
+}
+
 TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
   struct Case { Text library, header, layer; };  // header and layer of the appended section
   const auto area = [](const Text& header, const Text& layer) {
@@ -26,7 +38,7 @@ TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
       {area("[Area.214748e4]", "1"), "[Area.2147480001]", "2"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(EditLibraryText(c.library, Product("ADD", "F", "T"), false).library_text,
+    EXPECT_EQ(Edited(c.library, Product("ADD", "F", "T")),
               c.library + "\r\n" + c.header + "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" +
                   c.layer + "\r\n\r\n");
   }
@@ -47,11 +59,11 @@ TEST(EditLibraryText, RemoveCutsTheFirstWholeFolderMatchWithinItsGuard) {
   const Text end = section("004", "End", "D:\\End", 100);
   const ProductDetails remove = Product("REMOVE", "D:\\Addons\\Harbour", "Harbour");
   Text library = harbour2 + first + trailing + end;
-  library = EditLibraryText(library, remove, false).library_text;
+  library = Edited(library, remove);
   EXPECT_EQ(library, harbour2 + "\r\n" + trailing + end);
-  EXPECT_EQ(EditLibraryText(library, remove, false).library_text, library);  // past the guard
+  EXPECT_EQ(Edited(library, remove), library);  // past the guard
   library = harbour2 + "\r\n" + section("003", "Harbour", "D:\\Addons\\Harbour\\", 324) + end;
-  EXPECT_EQ(EditLibraryText(library, remove, false).library_text, harbour2 + "\r\n\r\n" + end);
+  EXPECT_EQ(Edited(library, remove), harbour2 + "\r\n\r\n" + end);
 }
 
 // Edits of generated libraries, checked against what the generator knows about them.
@@ -138,29 +150,30 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
     const LibraryEdit added = EditLibraryText(original, add, i % 2 == 0);
     const int area = library.highest_area + 1;
     const Text padded = (area < 10 ? "00" : area < 100 ? "0" : "") + std::to_string(area);
-    ASSERT_EQ(added.library_text,
+    ASSERT_EQ(Applied(original, added),
               library.Skipped() ? original : original + "\r\n[Area." + padded +
                   "]\r\nTitle=Product X\r\nlocal=E:\\New\\Product\r\nActive=TRUE\r\nLayer=" +
                   std::to_string(library.highest_layer + 1) + "\r\n\r\n") << original;
     const Text head = "Scenery AREA added:\r\n\r\nAREA=" + std::to_string(area) + "\r\n";
     EXPECT_EQ(added.result_text.substr(0, head.size()), library.Skipped() ? "" : head);
     ProductDetails remove{"C:\\Sim", i % 2 ? "remove" : "REMOVE", "E:\\New\\Product", "Product X"};
-    if (!library.Skipped())
-      EXPECT_EQ(EditLibraryText(added.library_text, remove, 0).library_text, original + "\r\n\r\n");
+    if (!library.Skipped()) {
+      EXPECT_EQ(Edited(Applied(original, added), remove), original + "\r\n\r\n");
+    }
     if (library.sections.empty()) continue;
 
     const size_t k = random() % library.sections.size();
     remove.product_folder = library.folders[k];
     LibraryEdit removed = EditLibraryText(original, remove, true);
     EXPECT_EQ(removed.result_text + removed.caution_text, "");
-    ASSERT_EQ(removed.library_text, library.Skipped() ? original : library.Joined(k, "\r\n"))
+    ASSERT_EQ(Applied(original, removed), library.Skipped() ? original : library.Joined(k, "\r\n"))
         << "section " << k << " of\n" << original;
 
     const bool title_taken = i % 3 != 1, folder_taken = i % 3 != 2;
     const Text folder = folder_taken ? library.folders[k] : "E:\\New\\Product";
     const Text title = title_taken ? library.titles[k] : "Product X";
     const LibraryEdit refused = EditLibraryText(original, {"C:\\Sim", "ADD", folder, title}, true);
-    EXPECT_EQ(refused.library_text + refused.result_text, original);
+    EXPECT_EQ(Applied(original, refused) + refused.result_text, original);
     EXPECT_EQ(refused.conflict_state,
               folder_taken ? ConflictState::FolderListed : ConflictState::TitleTaken);
     const Text elsewhere = "But it is using another directory location\r\n";
@@ -169,7 +182,7 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
                                                     : "");
     if (!folder_taken) {
       removed = EditLibraryText(original, {"C:\\Sim", "REMOVE", folder, title}, true);
-      EXPECT_EQ(removed.library_text + removed.caution_text, original);
+      EXPECT_EQ(Applied(original, removed) + removed.caution_text, original);
     }
   }
 }

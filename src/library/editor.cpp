@@ -67,29 +67,37 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
   for (int attempt = 0;; ++attempt) {
     // A library that cannot be read stops the run here: an empty text must neither become the
     // backup nor be written over the library.
-    Text library;
+    FileContent library;
     ReplaceGuard guard{FileStamp(), settings.last_moment};
     ReadFailure read = ReadWholeFile(library_path, false, held, settings.size_limit, &library,
                                      &guard.read, err);
     if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
     if (read != kReadDone) return {Text(), Outcome::LibraryNotSaved};
-    if (AddMayPassLimit(details, library.size(), settings.size_limit)) {
+    if (AddMayPassLimit(details, library.bytes.size(), settings.size_limit)) {
       *err = "adding to " + library_path + " would take it past " +
              std::to_string(settings.size_limit) + " bytes";
       return {kTooLargeText, Outcome::LibraryNotSaved};
     }
+    if (settings.read_done) settings.read_done();
 
     // The backup is the library as this run first found it. One that cannot be written is not
     // named in the report, and stops nothing.
     std::string backup_err;
-    if (attempt == 0) WriteNewFile(backup_path, library, library_path, &backup_made, &backup_err);
+    if (attempt == 0)
+      WriteNewFile(backup_path, library.bytes, library_path, &backup_made, &backup_err);
 
-    LibraryEdit edit = EditLibraryText(std::move(library), details, backup_made);
+    LibraryEdit edit = EditLibraryText(library.bytes, details, backup_made);
+    // Nothing found in a library cut short under the run, not even a caution, is true of it.
+    if (!library.Intact()) {
+      *err = library_path + " was cut short by another program while it was read";
+      return {kSaveFailureText, Outcome::LibraryNotSaved};
+    }
     if (!edit.caution_text.empty()) ShowMessage(held, edit.caution_text);
     // An unchanged text is not written: the same bytes again could only undo what another
     // program wrote since the read.
     bool changed = false;
-    if (!edit.changed || WriteWholeFile(library_path, edit.library_text, &guard, &changed, err)) {
+    if (!edit.changed || WriteWholeFile(library_path, EditedLibrary(library.bytes, edit), &guard,
+                                        &changed, err)) {
       err->clear();
       return {edit.result_text, edit.outcome};
     }

@@ -27,6 +27,7 @@ struct EditSettings {
   std::chrono::milliseconds lock_wait{30000};  // for another run's lock on the library
   size_t size_limit = kLibrarySizeLimit;
   std::function<void()> lock_opened;  // tests: other runs acting as this one tries the lock
+  std::function<void()> read_done;    // tests: another program cutting the library short
   std::function<void()> last_moment;  // tests: another program saving just before write-back
 };
 

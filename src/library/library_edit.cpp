@@ -41,7 +41,7 @@ static Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bo
 
 // The conflict checks, over the one scan of the library as read: the searches ignore case
 // themselves, so the edit holds one copy of the library and no more.
-static void CheckLibrary(const Text& library, const ProductDetails& details, LibraryEdit& edit) {
+static void CheckLibrary(std::string_view library, const ProductDetails& details, LibraryEdit& edit) {
   const LibraryScan scan = ScanLibrary(library, details.product_title, details.product_folder);
   edit.area_number = scan.highest_area;
   edit.layer_number = scan.highest_layer;
@@ -86,9 +86,12 @@ static Outcome EditOutcome(const LibraryEdit& edit, const ProductDetails& detail
   return Outcome::BadArguments;
 }
 
-LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bool backup_made) {
+LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& details,
+                            bool backup_made) {
   LibraryEdit edit;
-  CheckLibrary(library_text, details, edit);
+  CheckLibrary(library, details, edit);
+  edit.kept_head = library.size();
+  edit.resumed_at = library.size();
 
   edit.skipped = edit.area_number == 0 || edit.layer_number == 0;
   // NumberAfter reads at most 8 characters, so neither maximum can exceed 2147480000
@@ -98,29 +101,25 @@ LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bo
 
   if (!edit.skipped && IsAction(details.action, "ADD") &&
       edit.conflict_state == ConflictState::None) {
-    library_text += AreaSectionText(edit.area_number, edit.layer_number,
+    edit.inserted = AreaSectionText(edit.area_number, edit.layer_number,
                                     details.product_title, details.product_folder);
     edit.result_text = AddReport(edit, details, backup_made);
     edit.changed = true;
   }
+  // The cut runs from the "[" of the section's header up to the next header, or to the end;
+  // one CR LF takes its place.
   if (!edit.skipped && IsAction(details.action, "REMOVE") && edit.folder_pos > 0 &&
       edit.section_start > 0 && edit.section_end > 0) {
-    RemoveAreaSection(library_text, edit.section_start, edit.section_end);
+    edit.kept_head = edit.section_start - 1;
+    edit.inserted = "\r\n";
+    if (edit.section_end < TextLength(library))
+      edit.resumed_at = edit.section_end - 1;
     edit.changed = true;
   }
   edit.outcome = EditOutcome(edit, details);
-  edit.library_text = std::move(library_text);
   return edit;
 }
 
-void RemoveAreaSection(Text& library_text, int section_start, int section_end) {
-  if (section_start == 0 || section_end == 0)
-    return;
-  // In place: the tail moves down over the cut, and no second copy of the library is made.
-  if (section_end < TextLength(library_text)) {
-    library_text.replace(section_start - 1, section_end - section_start, "\r\n");
-  } else {
-    library_text.resize(section_start - 1);
-    library_text += "\r\n";
-  }
+std::vector<std::string_view> EditedLibrary(std::string_view library, const LibraryEdit& edit) {
+  return {library.substr(0, edit.kept_head), edit.inserted, library.substr(edit.resumed_at)};
 }

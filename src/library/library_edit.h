@@ -3,6 +3,8 @@
 // checked on texts alone.
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "outcome.h"
 #include "product_details.h"
@@ -13,7 +15,11 @@ enum class ConflictState { None, FolderListed, TitleTaken };
 
 // Everything one edit leaves behind; positions are 1-based, 0 for none.
 struct LibraryEdit {
-  Text library_text;            // LibraryText after the edit
+  // LibraryText after the edit is the library's bytes before kept_head, then inserted, then
+  // its bytes from resumed_at: the library itself is never copied to be edited.
+  size_t kept_head = 0;
+  Text inserted;
+  size_t resumed_at = 0;
   bool changed = false;         // a section was appended or cut
   Text result_text;             // the ADD report, or empty
   Text caution_text;            // the caution an ADD must show, or empty
@@ -28,12 +34,11 @@ struct LibraryEdit {
   Outcome outcome = Outcome::Done;  // what the edit amounts to for the caller
 };
 
-// Runs the checks, the scans and the ADD or REMOVE edit of details over library_text (as
-// read), backup_made telling whether the report may name the backup. Searches the text as it
-// is, with no upper-cased copy; takes it by value so that the caller can move it in and the
-// edit holds the one copy of the library.
-LibraryEdit EditLibraryText(Text library_text, const ProductDetails& details, bool backup_made);
+// Runs the checks, the scans and the ADD or REMOVE edit of details over library (as read),
+// backup_made telling whether the report may name the backup. Searches the text as it is, with
+// no upper-cased copy.
+LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& details,
+                            bool backup_made);
 
-// Cuts positions section_start to section_end - 1 out of library_text (to the end when
-// section_end is its length) and puts one CR LF in their place; nothing when either is 0.
-void RemoveAreaSection(Text& library_text, int section_start, int section_end);
+// The library after edit, as the pieces to write one after another.
+std::vector<std::string_view> EditedLibrary(std::string_view library, const LibraryEdit& edit);

@@ -22,7 +22,7 @@ Text BackupPath(const Text& product_folder) {
 
 // The number behind the delimiter at pos + 5 when it is plain digits that end the number, as
 // nearly every area number and layer is; -1 when the general reading is needed.
-static int32_t PlainNumberAfter(const Text& library, int pos, char delimiter) {
+static int32_t PlainNumberAfter(std::string_view library, int pos, char delimiter) {
   // The 12 characters from pos + 2, read in place: the scans call this a million times.
   const int n = std::min(12, TextLength(library) - (pos + 1));
   if (pos < 1 || n < 5)
@@ -40,7 +40,7 @@ static int32_t PlainNumberAfter(const Text& library, int pos, char delimiter) {
   return value;
 }
 
-int32_t NumberAfter(const Text& library, int pos, char delimiter) {
+int32_t NumberAfter(std::string_view library, int pos, char delimiter) {
   int32_t plain = PlainNumberAfter(library, pos, delimiter);
   if (plain >= 0)
     return plain;
@@ -70,7 +70,7 @@ Text AreaSectionText(int32_t area_number, int32_t layer_number, const Text& titl
 // True when the value of an entry that ends just before next (1-based) ends there as a whole:
 // after one "\" or "/" (folders only), only blanks or tabs up to a line end or the end of the
 // text. So "Alps" does not match "Alps North", nor a folder a longer sibling folder.
-static bool EndsValue(const Text& library, int next, bool folder) {
+static bool EndsValue(std::string_view library, int next, bool folder) {
   if (folder && (ByteAt(library, next) == '\\' || ByteAt(library, next) == '/'))
     ++next;
   while (ByteAt(library, next) == ' ' || ByteAt(library, next) == '\t')
@@ -94,7 +94,7 @@ struct EntrySearch {
 // Looks for the entry at pos, unless search is done. Once these checks have compared as many
 // bytes as library holds, one linear search from pos settles the rest instead: a value that
 // nearly matches at every "=" must not make the walk quadratic.
-void OfferEntry(const Text& library, int pos, EntrySearch& search) {
+void OfferEntry(std::string_view library, int pos, EntrySearch& search) {
   if (search.done)
     return;
   const int length = TextLength(search.pattern);
@@ -169,7 +169,7 @@ uint64_t StopsAt64(const char* s, size_t i) {
 
 }  // namespace
 
-LibraryScan ScanLibrary(const Text& library, const Text& title, const Text& folder) {
+LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder) {
   LibraryScan scan;
   EntrySearch title_search{kTitleEntryPattern + title, false, TextLength(library)};
   EntrySearch folder_search{kFolderEntryPattern + folder, true, TextLength(library)};

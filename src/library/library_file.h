@@ -15,7 +15,7 @@ Text BackupPath(const Text& product_folder);
 // The whole number written behind the area header or layer entry that starts at pos (1-based)
 // in library: at most 8 characters after the delimiter ("." or "="), rounded half to even;
 // 0 when there is none, when it is not finite or when it does not fit 32 bits.
-int32_t NumberAfter(const Text& library, int pos, char delimiter);
+int32_t NumberAfter(std::string_view library, int pos, char delimiter);
 
 // n in decimal with leading zeros up to three digits ("007", "045", "100", "1000").
 Text FormatAreaNumber(int32_t n);
@@ -42,4 +42,4 @@ struct LibraryScan {
 // or tabs up to CR, LF or the end of the text, a folder also by one "\" or "/" before them.
 // Section bounds are 0 without a folder entry. Linear in the length of library whatever the
 // title and folder.
-LibraryScan ScanLibrary(const Text& library, const Text& title, const Text& folder);
+LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "file_ops.h"
-#include "memory.h"
 
 namespace {
 
@@ -11,11 +10,10 @@ namespace {
 const char kTemporaryInfix[] = ".sceneryreg-";
 const char kTemporarySuffix[] = ".tmp";
 
-// Room left behind a read's content, so that appending an area section to a large library
-// does not move the whole text to a new buffer.
+// How far a read goes past the measured length at a time when the file turns out longer.
 constexpr size_t kReadSlack = 65536;
 
-ReadFailure ReadOpenFile(FileHandle file, size_t limit, Text* content, FileStamp* stamp,
+ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, FileStamp* stamp,
                          std::string* err) {
   // Taken before the bytes: a write that lands while they are read changes what is in place.
   if (stamp && !StampOfFile(file, stamp, err)) return kCannotMeasure;
@@ -25,10 +23,15 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, Text* content, FileStamp
     *err = "the file holds more than " + std::to_string(limit) + " bytes";
     return kTooLarge;
   }
+  // Bytes that grow into the file after it was measured are left out of a mapping: they change
+  // the stamp, which is what a replace checks.
+  if (read->mapping.Map(file.value, static_cast<size_t>(length))) {
+    read->bytes = std::string_view(read->mapping.data(), read->mapping.size());
+    return kReadDone;
+  }
   // Filled in place, not through a bounce buffer: a library can be hundreds of MB.
+  Text* content = &read->copy;
   content->clear();
-  content->reserve(static_cast<size_t>(length) + kReadSlack);
-  BackWithHugePages(content->data(), content->capacity());
   content->resize(static_cast<size_t>(length));
   size_t filled = 0;
   for (;;) {
@@ -49,18 +52,21 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, Text* content, FileStamp
     filled += got;
   }
   content->resize(filled);
+  read->bytes = *content;
   return kReadDone;
 }
 
 // One write: the content goes to a temporary beside the target, which is flushed, given the
 // metadata of like (when not empty) and renamed into its place, so the target is at every
 // moment either the old file or the whole new one.
-bool PlaceFile(const Text& target, const Text& content, bool replace, const Text& like,
+bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, bool replace, const Text& like,
                const ReplaceGuard* guard, bool* existed, bool* changed, std::string* err) {
   Text temporary;
   FileHandle file;
   if (!CreateTemporary(target, like, &temporary, &file, err)) return false;
-  bool ok = WriteAll(file, content.data(), content.size(), err) && FlushFile(file, err);
+  bool ok = true;
+  for (std::string_view piece : pieces) ok = ok && WriteAll(file, piece.data(), piece.size(), err);
+  ok = ok && FlushFile(file, err);
   if (ok && !like.empty()) {
     // A new file whose metadata cannot be copied stays private: never more open than like.
     std::string refused;
@@ -89,14 +95,15 @@ bool PlaceFile(const Text& target, const Text& content, bool replace, const Text
 }  // namespace
 
 ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          Text* content, FileStamp* stamp, std::string* err) {
+                          FileContent* content, FileStamp* stamp, std::string* err) {
   FileHandle file;
   ReadFailure failure = OpenForReading(path, &file, err)
                             ? ReadOpenFile(file, limit, content, stamp, err)
                             : kCannotOpen;
   CloseFile(&file);
   if (failure != kReadDone) {
-    content->clear();
+    content->copy.clear();
+    content->bytes = std::string_view();
     if (!quiet && failure != kTooLarge) {
       ShowMessage(terminal, "Error opening file: " + path + "   Errorcode=" +
                                 NumberToText(failure));
@@ -105,17 +112,16 @@ ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size
   return failure;
 }
 
-bool WriteWholeFile(const Text& path, const Text& content, const ReplaceGuard* guard,
-                    bool* changed, std::string* err) {
+bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
+                    const ReplaceGuard* guard, bool* changed, std::string* err) {
   Text target;
   bool exists = false, existed = false;
   *changed = false;
   return ResolvePath(path, &target, err) && CheckReplaceable(target, &exists, err) &&
-         PlaceFile(target, content, true, exists ? target : Text(), guard, &existed, changed,
-                   err);
+         PlaceFile(target, pieces, true, exists ? target : Text(), guard, &existed, changed, err);
 }
 
-bool WriteNewFile(const Text& path, const Text& content, const Text& like, bool* created,
+bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
                   std::string* err) {
   // The name itself, never what a link there leads to: a link planted in a folder that another
   // user controls must not carry this run's write elsewhere.
@@ -125,7 +131,7 @@ bool WriteNewFile(const Text& path, const Text& content, const Text& like, bool*
   if (taken) return true;
   Text like_target;
   if (!ResolvePath(like, &like_target, err)) return false;
-  if (!PlaceFile(path, content, false, like_target, nullptr, &existed, &changed, err))
+  if (!PlaceFile(path, {content}, false, like_target, nullptr, &existed, &changed, err))
     return false;
   *created = !existed;
   return true;

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "memory.h"
 #include "terminal.h"
 #include "text.h"
 
@@ -28,12 +30,22 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
+// A file's bytes as read: the file itself, mapped, where the platform can, else a copy.
+struct FileContent {
+  FileMapping mapping;      // the file's own bytes, when mapped
+  Text copy;                // the bytes read, when not mapped
+  std::string_view bytes;   // whichever of the two holds them
+  // False when another program cut the file short under the mapping and the run looked past
+  // the cut: the bytes then hold zeros there, and nothing built from them may be saved.
+  bool Intact() const { return mapping.Intact(); }
+};
+
 // Reads the whole file at path into *content, byte for byte, and when stamp is given, what the
 // file was as it was read. A file of more than limit bytes, or one that keeps growing or never
 // ends, is refused with kTooLarge before limit + 1 bytes are held. Unless quiet, kCannotOpen
 // and kCannotMeasure are first shown on terminal as "Error opening file: <path>   Errorcode=<n>".
 ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          Text* content, FileStamp* stamp, std::string* err);
+                          FileContent* content, FileStamp* stamp, std::string* err);
 
 // What a replace must still find in place: the file as it was read.
 struct ReplaceGuard {
@@ -41,19 +53,19 @@ struct ReplaceGuard {
   std::function<void()> last_moment;  // tests: another program saving just before the check
 };
 
-// Replaces the file's content with content, atomically and durably, keeping what the user
+// Replaces the file's content with the pieces, one after another, atomically and durably, keeping what the user
 // set on the file (owner, permissions, ACLs, attributes). The owner keeps every right they had
 // or nothing changes. With a guard, a file that is no longer the one read is left as it is:
 // false with *changed set. On false the old file is byte-identical and no temporary file is
 // left behind.
-bool WriteWholeFile(const Text& path, const Text& content, const ReplaceGuard* guard,
-                    bool* changed, std::string* err);
+bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
+                    const ReplaceGuard* guard, bool* changed, std::string* err);
 
 // Creates the file at path with content, atomically and durably, unless anything at all is at
 // that name, a link included, which is never followed: then *created is false and nothing
 // changes. The file gets the owner and permissions of the file like, and when it may not,
 // stays private to this process. Of runs racing for one path, exactly one creates it.
-bool WriteNewFile(const Text& path, const Text& content, const Text& like, bool* created,
+bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
                   std::string* err);
 
 // Deletes the temporaries that a dead run left beside path, whoever owns them; those of live

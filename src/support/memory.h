@@ -1,10 +1,31 @@
 #pragma once
-// How the program's one large buffer, the library as read, is backed by memory.
+// A read-only view of a whole file without a copy of it in the program's memory, where the
+// platform can give one that another program's save cannot turn into a crash.
 
 #include <cstddef>
+#include <cstdint>
 
-// Backs the whole 2 MiB stretches of [data, data + size) with huge pages where the system
-// offers them, and faults them in at once: a buffer the size of a large library then costs
-// a few dozen page faults instead of one for every 4 KiB. Only a hint: the bytes stay as they
-// are, and a system without huge pages leaves the buffer as it was.
-void BackWithHugePages(char* data, size_t size);
+// A mapping of an open file's first bytes, or nothing. Only one exists at a time; further
+// ones stay empty and their callers read instead.
+class FileMapping {
+ public:
+  FileMapping() = default;
+  FileMapping(const FileMapping&) = delete;
+  FileMapping& operator=(const FileMapping&) = delete;
+  ~FileMapping();
+
+  // Maps the first size bytes of file (a descriptor or HANDLE); false, and nothing mapped,
+  // where the platform, the file system or the file cannot.
+  bool Map(intptr_t file, size_t size);
+
+  const char* data() const { return data_; }
+  size_t size() const { return size_; }
+
+  // False once the file was cut short under the view and a look past its new end hit the cut:
+  // the view then reads zeros from there on, and nothing built from it may be saved.
+  bool Intact() const;
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};

@@ -1,23 +1,78 @@
 #include "memory.h"
 
+#include <signal.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 
-// Older headers lack it; a kernel without it (before 5.14) refuses the call, which is harmless.
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
+namespace {
 
-void BackWithHugePages(char* data, size_t size) {
-  // The huge page size of x86-64, and of arm64 with 4 KiB pages. A smaller buffer, as every
-  // library of realistic size is, holds no whole huge page and costs no system call.
-  const uintptr_t huge = uintptr_t{2} << 20;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + huge - 1) & ~(huge - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(huge - 1);
-  if (end <= begin) return;
-  // Faulting in and zero-filling 4 KiB pages one at a time cost more than the read itself.
-  void* start = reinterpret_cast<void*>(begin);
-  if (madvise(start, end - begin, MADV_HUGEPAGE) == 0)
-    madvise(start, end - begin, MADV_POPULATE_WRITE);
+// The one live mapping, as the bus error handler sees it.
+std::atomic<char*> g_begin{nullptr};
+std::atomic<size_t> g_size{0};
+std::atomic<bool> g_cut{false};
+struct sigaction g_previous;
+
+// A look past the end of a file that another program cut short under the view raises SIGBUS.
+// Zeros are mapped from the page that was hit to the end of the view, so the look, and every
+// later one, reads zeros instead of killing the run; the cut is noted, so that nothing read
+// from the view is saved. A bus error anywhere else keeps its usual end.
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  char* const begin = g_begin.load();
+  char* const hit = static_cast<char*>(info->si_addr);
+  if (begin != nullptr && hit >= begin && hit < begin + g_size.load()) {
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    char* const from = reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(hit) & ~(page - 1));
+    if (mmap(from, begin + g_size.load() - from, PROT_READ,
+             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      g_cut = true;
+      return;
+    }
+  }
+  if (g_previous.sa_flags & SA_SIGINFO) {
+    g_previous.sa_sigaction(signal, info, context);
+  } else if (g_previous.sa_handler != SIG_IGN && g_previous.sa_handler != SIG_DFL) {
+    g_previous.sa_handler(signal);
+  } else {
+    // Returning runs the faulting access again, which now ends the process as it would have.
+    sigaction(SIGBUS, &g_previous, nullptr);
+  }
+}
+
+}  // namespace
+
+FileMapping::~FileMapping() {
+  if (data_ == nullptr) return;
+  munmap(data_, size_);
+  g_begin = nullptr;
+  sigaction(SIGBUS, &g_previous, nullptr);
+}
+
+bool FileMapping::Map(intptr_t file, size_t size) {
+  if (data_ != nullptr || size == 0 || g_begin.load() != nullptr) return false;
+  // Shared, not private: the pages are the file system's own cache, which costs neither a copy
+  // nor fresh memory (on this project's virtual machine, faulting in fresh memory for a large
+  // library took longer than reading it). Populated at once, as the read it replaces was.
+  void* data = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, static_cast<int>(file), 0);
+  if (data == MAP_FAILED) return false;
+  struct sigaction action = {};
+  action.sa_sigaction = OnBusError;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  if (sigaction(SIGBUS, &action, &g_previous) != 0) {
+    munmap(data, size);
+    return false;
+  }
+  data_ = static_cast<char*>(data);
+  size_ = size;
+  g_cut = false;
+  g_size = size;
+  g_begin = data_;
+  return true;
+}
+
+bool FileMapping::Intact() const {
+  return data_ == nullptr || !g_cut.load();
 }

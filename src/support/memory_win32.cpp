@@ -1,5 +1,13 @@
 #include "memory.h"
 
-// Windows gives large pages only through VirtualAlloc and only to holders of the lock-memory
-// privilege, which an installer's run does not have: the heap buffer stays as it is.
-void BackWithHugePages(char*, size_t) {}
+// A view of a file stops any other program from truncating it while the view exists: a
+// program saving the library in place meanwhile would fail. The library is read instead.
+FileMapping::~FileMapping() = default;
+
+bool FileMapping::Map(intptr_t, size_t) {
+  return false;
+}
+
+bool FileMapping::Intact() const {
+  return true;
+}

@@ -9,13 +9,13 @@
 #include <limits>
 #include <vector>
 
-Text SubText(const Text& t, int start, int count) {
+Text SubText(std::string_view t, int start, int count) {
   int64_t length = TextLength(t);
   if (start < 1 || start > length || count == 0)
     return Text();
   // 64-bit so that a start near the top of the int range plus a big count cannot wrap.
   int64_t end = count < 0 ? length : std::min<int64_t>(length, int64_t{start} + count - 1);
-  return t.substr(start - 1, end - start + 1);
+  return Text(t.substr(start - 1, end - start + 1));
 }
 
 // border[k] is the length of the longest proper prefix of pattern[0, k) that is also its
@@ -66,7 +66,7 @@ static int AnchorIndex(const Text& pattern, bool no_case) {
 // occurrence. With kNoCase, pattern is upper-cased and each byte of t is upper-cased as it is
 // compared.
 template <bool kNoCase>
-static int Search(int start, const Text& t, const Text& pattern,
+static int Search(int start, std::string_view t, const Text& pattern,
                   const std::function<bool(int)>& accept) {
   int n = TextLength(t);
   int m = TextLength(pattern);
@@ -131,11 +131,11 @@ static int Search(int start, const Text& t, const Text& pattern,
   }
 }
 
-int FindText(int start, const Text& t, const Text& pattern) {
+int FindText(int start, std::string_view t, const Text& pattern) {
   return Search<false>(start, t, pattern, nullptr);
 }
 
-int FindTextNoCase(int start, const Text& t, const Text& pattern,
+int FindTextNoCase(int start, std::string_view t, const Text& pattern,
                    const std::function<bool(int)>& accept) {
   return Search<true>(start, t, UpperText(pattern), accept);
 }
@@ -159,7 +159,7 @@ static uint64_t UpperWord(uint64_t w) {
   return w - (lower >> 2);  // 0x80 >> 2 is the 32 between a letter's two cases
 }
 
-int MatchLengthNoCase(const Text& t, int pos, const Text& pattern) {
+int MatchLengthNoCase(std::string_view t, int pos, const Text& pattern) {
   if (pos < 1 || pos > TextLength(t))
     return 0;
   const size_t length = std::min(t.size() - (pos - 1), pattern.size());

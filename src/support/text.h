@@ -5,27 +5,29 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
-// A string of bytes with an explicit length; no character set is assumed.
+// A string of bytes with an explicit length; no character set is assumed. Functions that only
+// look at a text take a std::string_view, so that a library mapped from its file needs no copy.
 using Text = std::string;
 
 // Number of bytes of t. Inline, like ByteAt: the scans call both for every byte they look at.
-inline int TextLength(const Text& t) {
+inline int TextLength(std::string_view t) {
   return static_cast<int>(t.size());
 }
 
 // count bytes of t from start, clipped to t; a negative count runs to the end of t.
-Text SubText(const Text& t, int start, int count);
+Text SubText(std::string_view t, int start, int count);
 
 // Leftmost position at or after start where pattern lies wholly inside t, or 0.
 // Linear in the length of t whatever the pattern.
-int FindText(int start, const Text& t, const Text& pattern);
+int FindText(int start, std::string_view t, const Text& pattern);
 
 // Like FindText, but letters match without regard to case (a to z as A to Z, every other byte
 // only itself): the result of searching UpperText(t) for UpperText(pattern), without the copy
 // of t. Occurrences for which accept(position) is false are passed over, still in time linear
 // in the length of t; an empty accept takes every occurrence.
-int FindTextNoCase(int start, const Text& t, const Text& pattern,
+int FindTextNoCase(int start, std::string_view t, const Text& pattern,
                    const std::function<bool(int)>& accept = nullptr);
 
 // t with the letters a to z turned into A to Z; every other byte and the length unchanged.
@@ -33,10 +35,10 @@ Text UpperText(const Text& t);
 
 // How many leading bytes of pattern stand at pos in t, letters matched without case: the
 // length of pattern when all of them do, 0 when pos is outside t.
-int MatchLengthNoCase(const Text& t, int pos, const Text& pattern);
+int MatchLengthNoCase(std::string_view t, int pos, const Text& pattern);
 
 // The byte at pos as 0 to 255; 0 outside t.
-inline int ByteAt(const Text& t, int pos) {
+inline int ByteAt(std::string_view t, int pos) {
   if (pos < 1 || pos > static_cast<int>(t.size()))
     return 0;
   return static_cast<unsigned char>(t[pos - 1]);
