@@ -65,7 +65,10 @@ bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, 
   FileHandle file;
   if (!CreateTemporary(target, like, &temporary, &file, err)) return false;
   bool ok = true;
-  for (std::string_view piece : pieces) ok = ok && WriteAll(file, piece.data(), piece.size(), err);
+  for (std::string_view piece : pieces) {
+    const size_t copied = ok ? CopyFromMapping(file.value, piece.data(), piece.size()) : 0;
+    ok = ok && WriteAll(file, piece.data() + copied, piece.size() - copied, err);
+  }
   ok = ok && FlushFile(file, err);
   if (ok && !like.empty()) {
     // A new file whose metadata cannot be copied stays private: never more open than like.

@@ -29,3 +29,8 @@ class FileMapping {
   char* data_ = nullptr;
   size_t size_ = 0;
 };
+
+// Copies the first bytes of [data, data + size) to the open file to inside the system, without
+// passing them through the program's memory, where they lie in the live mapping and the file
+// systems allow it: how many were copied, 0 when none were. The caller writes the rest.
+size_t CopyFromMapping(intptr_t to, const char* data, size_t size);

@@ -11,3 +11,7 @@ bool FileMapping::Map(intptr_t, size_t) {
 bool FileMapping::Intact() const {
   return true;
 }
+
+size_t CopyFromMapping(intptr_t, const char*, size_t) {
+  return 0;
+}
