@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "library_edit.h"
+#include "library_file.h"
 
 #define CHECK(holds, what) \
   if (!(holds)) (std::fprintf(stderr, "broken: %s\n", what), std::abort())
@@ -51,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             moved.folder_pos == shift(edit.folder_pos) && moved.title_found == edit.title_found &&
             moved.section_start == shift(edit.section_start),
         "the same edit wherever the text begins");
+  CHECK(ScanLibraryInParts(original, details.product_title, details.product_folder, 3) ==
+            ScanLibrary(original, details.product_title, details.product_folder),
+        "the walk cut into parts finds the same");
   if (!edit.changed) return 0;
   CHECK(!edit.skipped, "a skipped run changes nothing");
   if (adding) {

@@ -1,4 +1,5 @@
 #include "library_edit.h"
+#include "library_file.h"
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,14 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
 
     const size_t k = random() % library.sections.size();
     remove.product_folder = library.folders[k];
+    // Cut into parts anywhere, the walk finds the same, also where each entry stands twice.
+    for (const Text& text : {original, original + original}) {
+      for (int parts = 2; parts <= 5; ++parts) {
+        EXPECT_EQ(ScanLibraryInParts(text, library.titles[k], remove.product_folder, parts),
+                  ScanLibraryInParts(text, library.titles[k], remove.product_folder, 1))
+            << text;
+      }
+    }
     LibraryEdit removed = EditLibraryText(original, remove, true);
     EXPECT_EQ(removed.result_text + removed.caution_text, "");
     ASSERT_EQ(Applied(original, removed), library.Skipped() ? original : library.Joined(k, "\r\n"))

@@ -1,6 +1,8 @@
 #include "editor.h"
 
 #include <cstdint>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "files.h"
@@ -81,12 +83,21 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     if (settings.read_done) settings.read_done();
 
     // The backup is the library as this run first found it. One that cannot be written is not
-    // named in the report, and stops nothing.
+    // named in the report, and stops nothing. It is written while the library is searched: on
+    // a large library the one waits on the disk as long as the other takes.
     std::string backup_err;
-    if (attempt == 0)
+    const auto write_backup = [&] {
       WriteNewFile(backup_path, library.bytes, library_path, &backup_made, &backup_err);
-
-    LibraryEdit edit = EditLibraryText(library.bytes, details, backup_made);
+    };
+    std::thread backup;
+    try {
+      if (attempt == 0) backup = std::thread(write_backup);
+    } catch (const std::system_error&) {  // no thread to be had: written first, then
+      write_backup();
+    }
+    LibraryEdit edit = EditLibraryText(library.bytes, details, false);
+    if (backup.joinable()) backup.join();
+    if (!edit.result_text.empty()) edit.result_text = AddReport(edit, details, backup_made);
     // Nothing found in a library cut short under the run, not even a caution, is true of it.
     if (!library.Intact()) {
       *err = library_path + " was cut short by another program while it was read";

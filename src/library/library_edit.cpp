@@ -27,7 +27,7 @@ static Text FolderCaution(const Text& folder) {
          "Your scenery library has not been changed, because of this." + "\r\n";
 }
 
-static Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool backup_made) {
+Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool backup_made) {
   Text report = "Scenery AREA added:\r\n\r\nAREA=" + NumberToText(edit.area_number) + "\r\n" +
                 "Title=" + details.product_title + "\r\n" +
                 "localv=" + details.product_folder + "\r\n" +

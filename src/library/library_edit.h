@@ -40,5 +40,8 @@ struct LibraryEdit {
 LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& details,
                             bool backup_made);
 
+// The report of the ADD that edit made for details, naming the backup when backup_made.
+Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool backup_made);
+
 // The library after edit, as the pieces to write one after another.
 std::vector<std::string_view> EditedLibrary(std::string_view library, const LibraryEdit& edit);

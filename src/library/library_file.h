@@ -34,6 +34,7 @@ struct LibraryScan {
   int folder_pos = 0;         // the first folder entry, 0 when there is none
   int section_start = 0;      // the last area header before the folder entry, or 0
   int section_end = 0;        // the first area header after it, or the length of library
+  bool operator==(const LibraryScan&) const = default;
 };
 
 // Scans library for area headers, layer entries ("Layer=", also at the end of a longer key),
@@ -43,3 +44,8 @@ struct LibraryScan {
 // Section bounds are 0 without a folder entry. Linear in the length of library whatever the
 // title and folder.
 LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder);
+
+// ScanLibrary with the walk cut into parts of equal length that run side by side, the first on
+// the calling thread: the same result for any number of parts.
+LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, const Text& folder,
+                               int parts);

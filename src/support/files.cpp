@@ -69,6 +69,10 @@ bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, 
     const size_t copied = ok ? CopyFromMapping(file.value, piece.data(), piece.size()) : 0;
     ok = ok && WriteAll(file, piece.data() + copied, piece.size() - copied, err);
   }
+  if (ok && !MappingIntact()) {
+    *err = "the file the content was read from was cut short by another program meanwhile";
+    ok = false;
+  }
   ok = ok && FlushFile(file, err);
   if (ok && !like.empty()) {
     // A new file whose metadata cannot be copied stays private: never more open than like.

@@ -37,7 +37,7 @@ struct FileContent {
   std::string_view bytes;   // whichever of the two holds them
   // False when another program cut the file short under the mapping and the run looked past
   // the cut: the bytes then hold zeros there, and nothing built from them may be saved.
-  bool Intact() const { return mapping.Intact(); }
+  bool Intact() const { return mapping.data() == nullptr || MappingIntact(); }
 };
 
 // Reads the whole file at path into *content, byte for byte, and when stamp is given, what the
@@ -53,18 +53,20 @@ struct ReplaceGuard {
   std::function<void()> last_moment;  // tests: another program saving just before the check
 };
 
-// Replaces the file's content with the pieces, one after another, atomically and durably, keeping what the user
-// set on the file (owner, permissions, ACLs, attributes). The owner keeps every right they had
-// or nothing changes. With a guard, a file that is no longer the one read is left as it is:
-// false with *changed set. On false the old file is byte-identical and no temporary file is
-// left behind.
+// Replaces the file's content with the pieces, one after another, atomically and durably,
+// keeping what the user set on the file (owner, permissions, ACLs, attributes). The owner keeps
+// every right they had or nothing changes. Nothing is saved while a mapping has been cut short
+// (MappingIntact). With a guard, a file that is no longer the one read is left as it is: false
+// with *changed set. On false the old file is byte-identical and no temporary file is left
+// behind.
 bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
                     const ReplaceGuard* guard, bool* changed, std::string* err);
 
 // Creates the file at path with content, atomically and durably, unless anything at all is at
 // that name, a link included, which is never followed: then *created is false and nothing
 // changes. The file gets the owner and permissions of the file like, and when it may not,
-// stays private to this process. Of runs racing for one path, exactly one creates it.
+// stays private to this process. Of runs racing for one path, exactly one creates it. Nothing
+// is created while a mapping has been cut short.
 bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
                   std::string* err);
 

@@ -21,14 +21,14 @@ class FileMapping {
   const char* data() const { return data_; }
   size_t size() const { return size_; }
 
-  // False once the file was cut short under the view and a look past its new end hit the cut:
-  // the view then reads zeros from there on, and nothing built from it may be saved.
-  bool Intact() const;
-
  private:
   char* data_ = nullptr;
   size_t size_ = 0;
 };
+
+// False once the live mapping's file was cut short under it and a look past the cut hit it:
+// the mapping then reads zeros from there on, and nothing built from it may be saved.
+bool MappingIntact();
 
 // Copies the first bytes of [data, data + size) to the open file to inside the system, without
 // passing them through the program's memory, where they lie in the live mapping and the file

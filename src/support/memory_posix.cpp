@@ -26,13 +26,14 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
   char* const begin = g_begin.load();
   char* const hit = static_cast<char*>(info->si_addr);
   if (begin != nullptr && hit >= begin && hit < begin + g_size.load()) {
+    // Noted first: a write from the mapping on another thread that reads these zeros must
+    // find the note when it checks afterwards.
+    g_cut = true;
     const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     char* const from = reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(hit) & ~(page - 1));
     if (mmap(from, begin + g_size.load() - from, PROT_READ,
-             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
-      g_cut = true;
+             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED)
       return;
-    }
   }
   if (g_previous.sa_flags & SA_SIGINFO) {
     g_previous.sa_sigaction(signal, info, context);
@@ -50,6 +51,7 @@ FileMapping::~FileMapping() {
   if (data_ == nullptr) return;
   munmap(data_, size_);
   g_begin = nullptr;
+  g_cut = false;
   close(g_file);
   g_file = -1;
   sigaction(SIGBUS, &g_previous, nullptr);
@@ -81,8 +83,8 @@ bool FileMapping::Map(intptr_t file, size_t size) {
   return true;
 }
 
-bool FileMapping::Intact() const {
-  return data_ == nullptr || !g_cut.load();
+bool MappingIntact() {
+  return !g_cut.load();
 }
 
 size_t CopyFromMapping(intptr_t to, const char* data, size_t size) {
