@@ -1,6 +1,7 @@
 #include "result_window.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +14,44 @@
 #include "window_terminal.h"
 
 namespace {
+
+// The SDL functions the window calls. SDL is loaded only when a window is to be shown: linked
+// in, it loaded some fifty libraries into every run, which took 15 of the 23 ms of a run's
+// start.
+#define SDL_FUNCTIONS(F) \
+  F(SetHint) F(Init) F(GetCurrentVideoDriver) F(Quit) F(CreateWindow) F(DisableScreenSaver) \
+  F(StartTextInput) F(RaiseWindow) F(PollEvent) F(Delay) F(CloseAudioDevice) F(DestroyWindow) \
+  F(GetWindowSurface) F(LockSurface) F(ConvertPixels) F(UnlockSurface) \
+  F(UpdateWindowSurfaceRects) F(InitSubSystem) F(OpenAudioDevice) F(PauseAudioDevice) \
+  F(QueueAudio)
+
+struct SdlFunctions {
+#define DECLARE(name) decltype(&SDL_##name) name = nullptr;
+  SDL_FUNCTIONS(DECLARE)
+#undef DECLARE
+};
+
+// SDL's functions, loaded on the first call; null when SDL or one of them is missing.
+const SdlFunctions* LoadSdl() {
+  static const SdlFunctions* const loaded = []() -> const SdlFunctions* {
+    void* library = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return nullptr;
+    static SdlFunctions functions;
+    bool all = true;
+#define LOOK_UP(name)                                                                       \
+  functions.name = reinterpret_cast<decltype(&SDL_##name)>(dlsym(library, "SDL_" #name)); \
+  all = all && functions.name != nullptr;
+    SDL_FUNCTIONS(LOOK_UP)
+#undef LOOK_UP
+    return all ? &functions : nullptr;
+  }();
+  return loaded;
+}
+
+// SDL's functions, once LoadSdl has found them.
+const SdlFunctions& Sdl() {
+  return *LoadSdl();
+}
 
 // A window is seen only through an X or Wayland display server.
 bool HasDisplay() {
@@ -84,31 +123,35 @@ class SdlResultWindow : public WindowTerminal {
   // Every SDL call happens on this thread: SDL wants its video calls on the thread that
   // started it.
   void Run(std::promise<bool>& opened) override {
+    if (!HasDisplay() || LoadSdl() == nullptr) {
+      opened.set_value(false);
+      return;
+    }
     // Ctrl+C must still end the program rather than arrive as a quit event.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (!HasDisplay() || SDL_Init(SDL_INIT_VIDEO) != 0) {
+    Sdl().SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (Sdl().Init(SDL_INIT_VIDEO) != 0) {
       opened.set_value(false);
       return;
     }
     // With no display server SDL falls back to drawing off screen: a window nobody could
     // see, waiting for a key nobody could press.
-    const Text driver = SDL_GetCurrentVideoDriver();
+    const Text driver = Sdl().GetCurrentVideoDriver();
     if (driver == "offscreen" || driver == "dummy") {
-      SDL_Quit();
+      Sdl().Quit();
       opened.set_value(false);
       return;
     }
-    SDL_Window* window = SDL_CreateWindow(ProgramTitle().c_str(), SDL_WINDOWPOS_CENTERED,
+    SDL_Window* window = Sdl().CreateWindow(ProgramTitle().c_str(), SDL_WINDOWPOS_CENTERED,
                                           SDL_WINDOWPOS_CENTERED, screen_.width, screen_.height,
                                           SDL_WINDOW_SHOWN);
     if (!window) {
-      SDL_Quit();
+      Sdl().Quit();
       opened.set_value(false);
       return;
     }
-    SDL_DisableScreenSaver();
-    SDL_StartTextInput();
-    SDL_RaiseWindow(window);
+    Sdl().DisableScreenSaver();
+    Sdl().StartTextInput();
+    Sdl().RaiseWindow(window);
     opened.set_value(true);
 
     SDL_AudioDeviceID audio = 0;
@@ -118,7 +161,7 @@ class SdlResultWindow : public WindowTerminal {
       {
         std::lock_guard<std::mutex> hold(lock_);
         SDL_Event event;
-        while (SDL_PollEvent(&event)) Handle(event);
+        while (Sdl().PollEvent(&event)) Handle(event);
         Present(window);
         bells = bells_;
         bells_ = 0;
@@ -128,11 +171,11 @@ class SdlResultWindow : public WindowTerminal {
         sound_tried = true;
       }
       if (bells > 0 && audio) Ring(audio, bells);
-      SDL_Delay(10);
+      Sdl().Delay(10);
     }
-    if (audio) SDL_CloseAudioDevice(audio);
-    SDL_DestroyWindow(window);
-    SDL_Quit();
+    if (audio) Sdl().CloseAudioDevice(audio);
+    Sdl().DestroyWindow(window);
+    Sdl().Quit();
   }
 
   void Handle(const SDL_Event& event) {
@@ -156,34 +199,34 @@ class SdlResultWindow : public WindowTerminal {
 
   // Copies the changed text rows into the window's surface and shows them.
   void Present(SDL_Window* window) {
-    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    SDL_Surface* surface = Sdl().GetWindowSurface(window);
     if (!surface || surface->w < screen_.width || surface->h < screen_.height) return;
     std::vector<SDL_Rect> rects;
-    if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+    if (SDL_MUSTLOCK(surface)) Sdl().LockSurface(surface);
     for (int r = 0; r < screen_.rows; ++r) {
       if (!screen_.dirty_rows[r]) continue;
       screen_.dirty_rows[r] = false;
       const int y = 8 * r;
       const uint32_t* from = &screen_.pixels[static_cast<size_t>(y) * screen_.width];
       uint8_t* to = static_cast<uint8_t*>(surface->pixels) + y * surface->pitch;
-      SDL_ConvertPixels(screen_.width, 8, SDL_PIXELFORMAT_RGB888, from, screen_.width * 4,
+      Sdl().ConvertPixels(screen_.width, 8, SDL_PIXELFORMAT_RGB888, from, screen_.width * 4,
                         surface->format->format, to, surface->pitch);
       rects.push_back({0, y, screen_.width, 8});
     }
-    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (!rects.empty()) SDL_UpdateWindowSurfaceRects(window, rects.data(), rects.size());
+    if (SDL_MUSTLOCK(surface)) Sdl().UnlockSurface(surface);
+    if (!rects.empty()) Sdl().UpdateWindowSurfaceRects(window, rects.data(), rects.size());
   }
 
   // The sound device for bells; 0 when the system has none.
   static SDL_AudioDeviceID OpenSound() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+    if (Sdl().InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
     SDL_AudioSpec want{};
     want.freq = kSoundRate;
     want.format = AUDIO_S16SYS;
     want.channels = 1;
     want.samples = 1024;
-    const SDL_AudioDeviceID audio = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    if (audio) SDL_PauseAudioDevice(audio, 0);
+    const SDL_AudioDeviceID audio = Sdl().OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (audio) Sdl().PauseAudioDevice(audio, 0);
     return audio;
   }
 
@@ -192,7 +235,7 @@ class SdlResultWindow : public WindowTerminal {
     std::vector<int16_t> tone(static_cast<size_t>(kSoundRate / 4) * bells);
     for (size_t i = 0; i < tone.size(); ++i)
       tone[i] = (i * 1000 * 2 / kSoundRate) % 2 ? 6000 : -6000;
-    SDL_QueueAudio(audio, tone.data(), tone.size() * sizeof tone[0]);
+    Sdl().QueueAudio(audio, tone.data(), tone.size() * sizeof tone[0]);
   }
 
   static constexpr int kSoundRate = 22050;
