@@ -1,6 +1,7 @@
 #include "editor.h"
 
 #include <cstdint>
+#include <future>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -86,8 +87,16 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     // named in the report, and stops nothing. It is written while the library is searched: on
     // a large library the one waits on the disk as long as the other takes.
     std::string backup_err;
+    // The search starts once the backup's bytes are handed to the system, so that copying them
+    // does not share the processors with it; the flush to disk takes longer than the search.
+    std::promise<void> handed_over;
     const auto write_backup = [&] {
-      WriteNewFile(backup_path, library.bytes, library_path, &backup_made, &backup_err);
+      bool told = false;
+      WriteNewFile(backup_path, library.bytes, library_path, &backup_made, &backup_err, [&] {
+        handed_over.set_value();
+        told = true;
+      });
+      if (!told) handed_over.set_value();
     };
     std::thread backup;
     try {
@@ -95,6 +104,7 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     } catch (const std::system_error&) {  // no thread to be had: written first, then
       write_backup();
     }
+    if (backup.joinable()) handed_over.get_future().wait();
     LibraryEdit edit = EditLibraryText(library.bytes, details, false);
     if (backup.joinable()) backup.join();
     if (!edit.result_text.empty()) edit.result_text = AddReport(edit, details, backup_made);

@@ -60,7 +60,8 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, FileS
 // metadata of like (when not empty) and renamed into its place, so the target is at every
 // moment either the old file or the whole new one.
 bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, bool replace, const Text& like,
-               const ReplaceGuard* guard, bool* existed, bool* changed, std::string* err) {
+               const ReplaceGuard* guard, const std::function<void()>& written, bool* existed,
+               bool* changed, std::string* err) {
   Text temporary;
   FileHandle file;
   if (!CreateTemporary(target, like, &temporary, &file, err)) return false;
@@ -69,6 +70,7 @@ bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, 
     const size_t copied = ok ? CopyFromMapping(file.value, piece.data(), piece.size()) : 0;
     ok = ok && WriteAll(file, piece.data() + copied, piece.size() - copied, err);
   }
+  if (written) written();
   if (ok && !MappingIntact()) {
     *err = "the file the content was read from was cut short by another program meanwhile";
     ok = false;
@@ -125,11 +127,12 @@ bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& piece
   bool exists = false, existed = false;
   *changed = false;
   return ResolvePath(path, &target, err) && CheckReplaceable(target, &exists, err) &&
-         PlaceFile(target, pieces, true, exists ? target : Text(), guard, &existed, changed, err);
+         PlaceFile(target, pieces, true, exists ? target : Text(), guard, {}, &existed, changed,
+                   err);
 }
 
 bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
-                  std::string* err) {
+                  std::string* err, const std::function<void()>& written) {
   // The name itself, never what a link there leads to: a link planted in a folder that another
   // user controls must not carry this run's write elsewhere.
   bool taken = false, existed = false, changed = false;
@@ -138,11 +141,12 @@ bool WriteNewFile(const Text& path, std::string_view content, const Text& like, 
   if (taken) return true;
   Text like_target;
   if (!ResolvePath(like, &like_target, err)) return false;
-  if (!PlaceFile(path, {content}, false, like_target, nullptr, &existed, &changed, err))
+  if (!PlaceFile(path, {content}, false, like_target, nullptr, written, &existed, &changed, err))
     return false;
   *created = !existed;
   return true;
 }
+
 
 void RemoveStaleTemporaries(const Text& path) {
   Text target;

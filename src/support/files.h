@@ -66,9 +66,10 @@ bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& piece
 // that name, a link included, which is never followed: then *created is false and nothing
 // changes. The file gets the owner and permissions of the file like, and when it may not,
 // stays private to this process. Of runs racing for one path, exactly one creates it. Nothing
-// is created while a mapping has been cut short.
+// is created while a mapping has been cut short. written, when given, is called once the content
+// has been handed to the system, before it is flushed to disk.
 bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
-                  std::string* err);
+                  std::string* err, const std::function<void()>& written = nullptr);
 
 // Deletes the temporaries that a dead run left beside path, whoever owns them; those of live
 // runs stay.
