@@ -41,7 +41,8 @@ Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool back
 
 // The conflict checks, over the one scan of the library as read: the searches ignore case
 // themselves, so the edit holds one copy of the library and no more.
-static void CheckLibrary(std::string_view library, const ProductDetails& details, LibraryEdit& edit) {
+static void CheckLibrary(std::string_view library, const ProductDetails& details,
+                         LibraryEdit& edit) {
   const LibraryScan scan = ScanLibrary(library, details.product_title, details.product_folder);
   edit.area_number = scan.highest_area;
   edit.layer_number = scan.highest_layer;

@@ -56,12 +56,13 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, FileS
   return kReadDone;
 }
 
-// One write: the content goes to a temporary beside the target, which is flushed, given the
-// metadata of like (when not empty) and renamed into its place, so the target is at every
-// moment either the old file or the whole new one.
-bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, bool replace, const Text& like,
-               const ReplaceGuard* guard, const std::function<void()>& written, bool* existed,
-               bool* changed, std::string* err) {
+// One write: the pieces go to a temporary beside the target (written, when given, is told once
+// they are handed to the system), which is flushed, given the metadata of like (when not empty)
+// and renamed into its place, so the target is at every moment either the old file or the
+// whole new one.
+bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, bool replace,
+               const Text& like, const ReplaceGuard* guard, const std::function<void()>& written,
+               bool* existed, bool* changed, std::string* err) {
   Text temporary;
   FileHandle file;
   if (!CreateTemporary(target, like, &temporary, &file, err)) return false;
