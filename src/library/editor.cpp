@@ -84,11 +84,10 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     if (settings.read_done) settings.read_done();
 
     // The backup is the library as this run first found it. One that cannot be written is not
-    // named in the report, and stops nothing. It is written while the library is searched: on
-    // a large library the one waits on the disk as long as the other takes.
+    // named in the report, and stops nothing. It is written on a thread of its own, and the
+    // search starts once its bytes are handed to the system: the copy does not share the
+    // processors with the search, and the flush to disk takes longer than the search.
     std::string backup_err;
-    // The search starts once the backup's bytes are handed to the system, so that copying them
-    // does not share the processors with it; the flush to disk takes longer than the search.
     std::promise<void> handed_over;
     const auto write_backup = [&] {
       bool told = false;

@@ -148,7 +148,6 @@ bool WriteNewFile(const Text& path, std::string_view content, const Text& like, 
   return true;
 }
 
-
 void RemoveStaleTemporaries(const Text& path) {
   Text target;
   std::string ignored;
