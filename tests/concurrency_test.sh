@@ -23,7 +23,9 @@ holds "the original bytes are kept" cmp -s -n "$size" sim/scenery.cfg original.c
 # Whatever order the runs took, the k-th section appended is area and layer 20000 + k.
 tail -c +$((size + 1)) sim/scenery.cfg > added
 order=$(grep -ao 'Title=Product [0-9]*' added | cut -d' ' -f2) k=20000
-for n in $order; do k=$((k + 1)); section $k $k "Product $n" "$(winpath "$tmp/p$n")"; done > expected
+for n in $order; do
+  k=$((k + 1)); section $k $k "Product $n" "$(winpath "$tmp/p$n")"
+done > expected
 holds "20 sections, numbered in the order they were added" \
   eval 'cmp -s added expected && [ "$(sort -u <<< "$order" | wc -l)" = 20 ]'
 finish concurrency

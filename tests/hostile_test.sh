@@ -16,27 +16,36 @@ full_us=$(( ($(date +%s%N) - t0) / 1000 )) bad=0
 for i in $(seq 0 30); do
   cp old.cfg sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
   $emu "$prog" "$sim" ADD "$prod" Killed </dev/null >/dev/null 2>&1 & pid=$!
-  if ((i)); then sleep "$(awk -v us="$full_us" -v r="$RANDOM" 'BEGIN { printf "%.6f", us * 1.2 * r / 32768 / 1e6 }')"
-  else until compgen -G 'sim/*.sceneryreg-*.tmp' >/dev/null || ! kill -0 $pid 2>/dev/null; do :; done; fi
+  if ((i)); then
+    sleep "$(awk -v us="$full_us" -v r="$RANDOM" \
+      'BEGIN { printf "%.6f", us * 1.2 * r / 32768 / 1e6 }')"
+  else
+    until compgen -G 'sim/*.sceneryreg-*.tmp' >/dev/null || ! kill -0 $pid 2>/dev/null; do :; done
+  fi
   kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
   ((i)) || holds "one run was killed while it wrote" [ "$(temporaries)" -ge 1 ]
-  { cmp -s sim/scenery.cfg old.cfg || cmp -s sim/scenery.cfg new.cfg; } && [ "$(temporaries)" -le 2 ] &&
-    { [ ! -e prod/scenery_beforeinstall.cfg ] || cmp -s prod/scenery_beforeinstall.cfg old.cfg; } || bad=$((bad + 1))
+  { cmp -s sim/scenery.cfg old.cfg || cmp -s sim/scenery.cfg new.cfg; } &&
+    [ "$(temporaries)" -le 2 ] &&
+    { [ ! -e prod/scenery_beforeinstall.cfg ] || cmp -s prod/scenery_beforeinstall.cfg old.cfg; } ||
+    bad=$((bad + 1))
 done
 check "a killed run leaves the old or the new bytes, and a temporary at most" "$bad" "$bad of 31"
 cp old.cfg sim/scenery.cfg; run "$sim" ADD "$prod" Killed
-holds "the next run gets the lock and cleans up" eval '[ "$(temporaries)" = 0 ] && cmp -s sim/scenery.cfg new.cfg'
+holds "the next run gets the lock and cleans up" \
+  eval '[ "$(temporaries)" = 0 ] && cmp -s sim/scenery.cfg new.cfg'
 
 # The disk fills up during the write-back: a 4 MB file system, or else a file-size limit.
 cp old.cfg sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
 if mount -t tmpfs -o size=4m tmpfs sim 2>/dev/null; then
   cp old.cfg sim/scenery.cfg; run "$sim" ADD "$prod" "Too Big"
 else
-  (trap '' XFSZ; ulimit -f $(( $(stat -c %s old.cfg) / 1024 - 8 )); run "$sim" ADD "$prod" "Too Big"; printf %s "$out" > full.out)
+  (trap '' XFSZ; ulimit -f $(( $(stat -c %s old.cfg) / 1024 - 8 ))
+   run "$sim" ADD "$prod" "Too Big"; printf %s "$out" > full.out)
   out=$(cat full.out)
 fi
 holds "full disk: library unchanged, the failure reported, no temporary" \
-  eval 'cmp -s sim/scenery.cfg old.cfg && [[ "$out" == *"$SAVE_FAILED"* ]] && [ "$(temporaries)" = 0 ]'
+  eval 'cmp -s sim/scenery.cfg old.cfg && [[ "$out" == *"$SAVE_FAILED"* ]] &&
+    [ "$(temporaries)" = 0 ]'
 umount sim 2>/dev/null
 
 # Past the size limit: a sparse 4 GiB library with the product at the start, and a link to an
@@ -70,32 +79,40 @@ if [ -n "$emu" ]; then
     [ "$(stat -c %a sim/scenery.cfg prod/scenery_beforeinstall.cfg | tr "\n" " ")" = "644 644 " ]'
 elif [ "$(id -u)" = 0 ]; then
   chown 65534:65534 sim/scenery.cfg && chmod 640 sim/scenery.cfg
-  setfacl -m u:65534:rw,g:0:r sim/scenery.cfg && setfattr -n user.origin -v installer sim/scenery.cfg
+  setfacl -m u:65534:rw,g:0:r sim/scenery.cfg
+  setfattr -n user.origin -v installer sim/scenery.cfg
   before=$(getfacl -c sim/scenery.cfg; stat -c '%u:%g %a' sim/scenery.cfg)
   run "$sim" ADD "$prod" Kept
-  holds "metadata: owner, group, mode, ACL and attributes kept" eval 'grep -q Title=Kept sim/scenery.cfg &&
+  holds "metadata: owner, group, mode, ACL and attributes kept" \
+    eval 'grep -q Title=Kept sim/scenery.cfg &&
     [ "$(getfacl -c sim/scenery.cfg; stat -c "%u:%g %a" sim/scenery.cfg)" = "$before" ] &&
     [ "$(getfattr --only-values -n user.origin sim/scenery.cfg)" = installer ]'
   # A member of the library's group who does not own it keeps the group, at least.
   chmod 755 "$tmp" && mkdir -m 775 group && chgrp 4242 group && library 12 group/scenery.cfg
   chgrp 4242 group/scenery.cfg && chmod 664 group/scenery.cfg && chmod 777 prod
-  setpriv --reuid=65534 --regid=65534 --groups=4242 "$prog" "$tmp/group" ADD "$prod" Grouped </dev/null >/dev/null
+  setpriv --reuid=65534 --regid=65534 --groups=4242 "$prog" "$tmp/group" ADD "$prod" Grouped \
+    </dev/null >/dev/null
   holds "metadata: a group member keeps the group" eval 'grep -q Title=Grouped group/scenery.cfg &&
     [ "$(stat -c "%u:%g %a" group/scenery.cfg)" = "65534:4242 664" ]'
   # The library's own ACL, or none, whatever the folder's default ACL would give a new file.
   mkdir acl && setfacl -d -m g::-,u:1002:rw acl && library 12 acl/scenery.cfg
   setfacl -b acl/scenery.cfg && chgrp 1003 acl/scenery.cfg && chmod 664 acl/scenery.cfg
   run "$tmp/acl" ADD "$prod" Defaults
-  holds "metadata: no ACL from the folder's defaults" eval 'grep -q Title=Defaults acl/scenery.cfg &&
-    [ "$(getfacl -cp acl/scenery.cfg | grep -c :) $(stat -c "%g %a" acl/scenery.cfg)" = "3 1003 664" ]'
+  holds "metadata: no ACL from the folder's defaults" \
+    eval 'grep -q Title=Defaults acl/scenery.cfg &&
+    [ "$(getfacl -cp acl/scenery.cfg | grep -c :)" = 3 ] &&
+    [ "$(stat -c "%g %a" acl/scenery.cfg)" = "1003 664" ]'
   # A user the ACL lets write another's private library leaves its owner every right, and
   # removes the leftover of a dead root run, which it may not open for writing.
   mkdir -m 777 owned && library 12 owned/scenery.cfg && chown 1000:1000 owned/scenery.cfg
   chmod 600 owned/scenery.cfg && setfacl -m u:1001:rw owned/scenery.cfg
   echo half > owned/scenery.cfg.sceneryreg-4999999-0.tmp && chmod 600 owned/*.tmp
-  setpriv --reuid=1001 --regid=1001 --clear-groups "$prog" "$tmp/owned" ADD "$prod" Shared </dev/null >/dev/null
-  holds "owner keeps their rights; a root leftover goes" eval 'grep -q Title=Shared owned/scenery.cfg &&
-    setpriv --reuid=1000 --regid=1000 --clear-groups test -r owned/scenery.cfg -a -w owned/scenery.cfg &&
+  setpriv --reuid=1001 --regid=1001 --clear-groups "$prog" "$tmp/owned" ADD "$prod" Shared \
+    </dev/null >/dev/null
+  holds "owner keeps their rights; a root leftover goes" \
+    eval 'grep -q Title=Shared owned/scenery.cfg &&
+    setpriv --reuid=1000 --regid=1000 --clear-groups \
+      test -r owned/scenery.cfg -a -w owned/scenery.cfg &&
     [ "$(ls owned)" = scenery.cfg ]'
 else
   echo "skipped: owner, group, ACL and other users need root (setpriv)"
@@ -131,15 +148,18 @@ odd() {
 }
 library 12 small.cfg
 # The Windows command line holds at most 32767 characters in all.
-odd "long title" small.cfg "$(head -c "$([ -n "$emu" ] && echo 16000 || echo 32768)" /dev/zero | tr '\0' T)" 013
+long=$([ -n "$emu" ] && echo 16000 || echo 32768)
+odd "long title" small.cfg "$(head -c "$long" /dev/zero | tr '\0' T)" 013
 # Wine turns arguments into Unicode through the host's locale, so raw bytes arrive only natively.
-[ -n "$emu" ] || odd "title with bytes 128 to 255" small.cfg "Caf$(printf "$(printf '\\%03o' $(seq 128 255))")" 013
+high=$(printf "$(printf '\\%03o' $(seq 128 255))")
+[ -n "$emu" ] || odd "title with bytes 128 to 255" small.cfg "Caf$high" 013
 { printf '[Area.001]Layer=1'; head -c 10485760 /dev/zero | tr '\0' x; } > oneline.cfg
 odd "10 MB without a line end" oneline.cfg "One Line" 002
 
 # A 20,000-byte title that stands everywhere in 20 MB but as a whole value only at the end:
 # every occurrence must be passed over in one sweep, not searched again from scratch.
-{ yes 'Title=' | tr -d '\n' | head -c 19999998; printf '\r\n[Area.001]\r\nLayer=1\r\n'; } > everywhere.cfg
+{ yes 'Title=' | tr -d '\n' | head -c 19999998; printf '\r\n[Area.001]\r\nLayer=1\r\n'; } \
+  > everywhere.cfg
 cp everywhere.cfg sim/scenery.cfg
 run "$sim" ADD "$prod" "$(yes 'Title=' | tr -d '\n' | head -c 19998)"
 holds "title standing everywhere: found taken, library unchanged" eval '[ "$rc" = 0 ] &&

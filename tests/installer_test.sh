@@ -22,7 +22,8 @@ installs "install" 0 "$tmp/demo_setup.exe" /S "/SIM=$sim" "/D=$product"
 holds "install: the library holds the section" \
   cmp -s "$tmp/sim/scenery.cfg" <(cat "$sample"; section 013 13 "Demo Harbour Scenery" "$product")
 # A trailing separator on the simulator folder must not break the tool's command line.
-installs "second install: already registered" 10 "$tmp/demo_setup.exe" /S "/SIM=$sim$SEP" "/D=$product"
+installs "second install: already registered" 10 \
+  "$tmp/demo_setup.exe" /S "/SIM=$sim$SEP" "/D=$product"
 installs "uninstall" 0 "$tmp/Demo/uninstall.exe" /S "_?=$product"
 holds "uninstall: the library as before, with the CR LF pair of the cut" \
   cmp -s "$tmp/sim/scenery.cfg" <(cat "$sample"; printf '\r\n\r\n')

@@ -15,7 +15,8 @@ one_copy() {
   /usr/bin/time -f %M -o rss "$prog" --unattended "$tmp/sim" "${@:2}" </dev/null >/dev/null 2>&1
   check "$2 $4: exit $1" "$([ $? = "$1" ]; echo $?)"
   kb=$(tail -1 rss) && [ "$lib" = big.cfg ] || return 0
-  local ratio=$(awk -v k="$kb" -v b="$base" -v s="$size" 'BEGIN { printf "%.2f", (k - b) * 1024 / s }')
+  local ratio
+  ratio=$(awk -v k="$kb" -v b="$base" -v s="$size" 'BEGIN { printf "%.2f", (k - b) * 1024 / s }')
   echo "$2 $4: beyond a tiny library's run, $ratio times the library"
   check "$2 $4 holds one copy of the library" "$(awk -v r="$ratio" 'BEGIN { print !(r <= 1.25) }')"
 }

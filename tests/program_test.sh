@@ -12,14 +12,18 @@ backup="product dir/scenery_beforeinstall.cfg"
 # report AREA TITLE FOLDER [none]: the ADD report as printed, with its backup sentence unless none.
 report() {
   REPORT="Scenery AREA added:${CRLF}${CRLF}AREA=$1${CRLF}Title=$2${CRLF}localv=$3${CRLF}Active=TRUE"
-  REPORT+="${CRLF}Layer=$1${CRLF}${CRLF}If you wish to move this Layer, please use the FS scenery library"
-  [ -n "${4:-}" ] || REPORT+=$'\n\r\n\r'"Backup made of 'scenery.cfg' at $3${SEP}scenery_beforeinstall.cfg"
+  REPORT+="${CRLF}Layer=$1${CRLF}${CRLF}"
+  REPORT+="If you wish to move this Layer, please use the FS scenery library"
+  [ -n "${4:-}" ] ||
+    REPORT+=$'\n\r\n\r'"Backup made of 'scenery.cfg' at $3${SEP}scenery_beforeinstall.cfg"
   REPORT+="${CRLF}${CRLF}PRESS ANY KEY${CRLF}"
 }
-HEAD="Adding your Product to your FS scenery Library:${CRLF}${CRLF}${CRLF}${CRLF}Caution another product found using the same"
+HEAD="Adding your Product to your FS scenery Library:${CRLF}${CRLF}${CRLF}${CRLF}"
+HEAD+="Caution another product found using the same"
 FOLDER="$HEAD product location: ${CRLF}${CRLF}'$product'${CRLF}${CRLF}"
 FOLDER+="Your scenery library has not been changed, because of this.${CRLF}${CRLF}"
-TITLE="$HEAD name: ${CRLF}${CRLF}'$title'${CRLF}${CRLF}But it is using another directory location${CRLF}"
+TITLE="$HEAD name: ${CRLF}${CRLF}'$title'${CRLF}${CRLF}"
+TITLE+="But it is using another directory location${CRLF}"
 TITLE+="Your scenery library has not been changed, because of this.${CRLF}${CRLF}"
 
 cp "$here/../examples/scenery.cfg" sample.cfg
@@ -49,8 +53,8 @@ row() {
     check "$name $mode" "$([ "$out" == "$want" ] && [ "$rc" = "${want_rc:-0}" ]; echo $?)" \
       "exit $rc; printed $(printf %q "$out"); $(head -c 300 "$tmp/err")"
     case $end in none) ;; *) holds "$name $mode: library afterwards" cmp -s sim/scenery.cfg "$end"
-      [ "$end" != "$start" ] || holds "$name $mode: not rewritten" [ "$(stat -c %Y sim/scenery.cfg "$start" |
-        uniq | wc -l)" = 1 ] ;; esac
+      [ "$end" != "$start" ] || holds "$name $mode: not rewritten" \
+        [ "$(stat -c %Y sim/scenery.cfg "$start" | uniq | wc -l)" = 1 ] ;; esac
     [[ $code != 1[56] && $start != *-lock ]] || holds "$name $mode: no backup" [ ! -e "$backup" ]
   done
 }
@@ -82,8 +86,8 @@ row "every check fails"              16 none         none         "$NOLIB$DETAIL
 row "no arguments"                   16 none         none         "$NOLIB$DETAILS"
 row "only the exact word switches"     16 none         none         "$NOLIB$SYNTAX"  --Unattended "$sim" ADD "$product" "$title"
 if [ -z "$emu" ]; then
-  row "library that cannot be read" 17 fifo none "Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF" \
-    "$sim" ADD "$product" "$title"
+  unreadable="Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF"
+  row "library that cannot be read" 17 fifo none "$unreadable" "$sim" ADD "$product" "$title"
   holds "a library that cannot be read gets no backup" [ ! -e "$backup" ]
 fi
 row "read-only library"              17 readonly.cfg readonly.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" "$title"
@@ -114,18 +118,23 @@ cp sample.cfg sim/scenery.cfg && rm -f "$backup"
 for action in ADD REMOVE ADD; do run "$sim" $action "$product" "$title"; done
 report 13 "$title" "$product" none
 holds "the backup is made once" eval '[ "$out" = "$PL$REPORT" ] && cmp -s "$backup" sample.cfg'
-cp sample.cfg sim/scenery.cfg && run "$sim" ADD "$other" "$title" && report 13 "$title" "$other" none
+cp sample.cfg sim/scenery.cfg && run "$sim" ADD "$other" "$title"
+report 13 "$title" "$other" none
 holds "a missing product folder gets no backup" eval '[ "$out" = "$PL$REPORT" ] && [ ! -e other ]'
 
 # Relative folders are taken from the program's folder, here two levels above the caller's,
 # so that "../sim" leads elsewhere from either; a bare program name keeps the caller's folder.
-mkdir -p rel/bin rel/sim rel/elsewhere/inner && cp sample.cfg rel/sim/scenery.cfg && cp "$prog" rel/bin/
+mkdir -p rel/bin rel/sim rel/elsewhere/inner
+cp sample.cfg rel/sim/scenery.cfg && cp "$prog" rel/bin/
 cd rel/elsewhere/inner
-timeout 60 $emu ../../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative </dev/null >/dev/null
-holds "relative paths from the program's folder" grep -q 'local=../product dir' ../../sim/scenery.cfg
+timeout 60 $emu ../../bin/"$(basename "$prog")" ../sim ADD "../product dir" Relative \
+  </dev/null >/dev/null
+holds "relative paths from the program's folder" \
+  grep -q 'local=../product dir' ../../sim/scenery.cfg
 if [ -z "$emu" ]; then
   mkdir -p "$(basename "$prog")" sim "product dir" && cp ../../sim/scenery.cfg sim/
-  PATH="$tmp/rel/bin:$PATH" timeout 60 "$(basename "$prog")" sim ADD "product dir" Bare </dev/null >/dev/null
+  PATH="$tmp/rel/bin:$PATH" timeout 60 "$(basename "$prog")" sim ADD "product dir" Bare \
+    </dev/null >/dev/null
   holds "a bare program name keeps the caller's folder" grep -q 'local=product dir' sim/scenery.cfg
 fi
 cd "$tmp"
@@ -146,7 +155,8 @@ keys() {
   local code=$2 how=${4:-} && local cmd="'$prog' ${how##[!-]*} '$sim' ADD '$product' Other" n=1
   [ -z "$emu" ] || cmd="$emu cmd /c '$(winpath "$tmp/twice.bat")' ${how##[!-]*}" n=2
   case $how in job) cmd="set -m; $cmd & wait \$!" ;; elsewhere) cmd+=" </dev/null" ;; esac
-  cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen; mkfifo keys.in && exec 9<>keys.in
+  cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen
+  mkfifo keys.in && exec 9<>keys.in
   timeout 60 script -qec "stty -g > mode.before; trap '' INT; $cmd; echo \$? > rc; \
 stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /dev/null \
 <>keys.in > screen & local pid=$!
@@ -160,7 +170,8 @@ stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /d
     printf '%b' "$3" >&9
   done
   sleep 1; printf z >&9; wait $pid; exec 9>&-
-  holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after && [ "$(cat next)" = z ] &&
+  holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after &&
+    [ "$(cat next)" = z ] &&
     { [ "$how" = job ] || [ "$(shown | tail -c 5)" = this. ]; }'
 }
 keys letter 0 x; keys "capital letter" 0 K; keys Esc 0 '\e'; keys arrow 0 '\e[A'
@@ -172,7 +183,8 @@ keys unattended 11 '' --unattended
 
 run --version
 version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")
-check "--version prints the version" "$([ "$rc$out" = "0sceneryreg $version$CRLF" ]; echo $?)" "$out"
+check "--version prints the version" \
+  "$([ "$rc$out" = "0sceneryreg $version$CRLF" ]; echo $?)" "$out"
 run --help
 codes=0; for c in 0 10 11 12 13 14 15 16 17; do grep -q "^ *$c  " "$tmp/out" || codes=$c; done
 check "--help names both actions and every exit code, in CR LF lines" "$([ "$rc$codes" = 00 ] &&

@@ -7,16 +7,22 @@ tmp=$(mktemp -d /tmp/sceneryreg-test.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
 passed=0 failed=0 CRLF=$'\r\n'
-NOLIB="Sorry, but I Can't find your 'Scenery.cfg' file, please add this to your scenery library manually$CRLF"
+NOLIB="Sorry, but I Can't find your 'Scenery.cfg' file, please add this to your scenery library"
+NOLIB+=" manually$CRLF"
 SYNTAX="Sorry, but this program failed, there a syntex error$CRLF"
 DETAILS="Sorry, but this program failed to find your product details$CRLF"
-SAVE_FAILED="Sorry, but this program could not save your 'Scenery.cfg' file, your scenery library has not been changed"
-TOO_LARGE="Sorry, but your 'Scenery.cfg' file is too large for this program (over 1 GiB), your scenery library has not been changed"
+UNCHANGED="your scenery library has not been changed"
+SAVE_FAILED="Sorry, but this program could not save your 'Scenery.cfg' file, $UNCHANGED"
+TOO_LARGE="Sorry, but your 'Scenery.cfg' file is too large for this program (over 1 GiB),"
+TOO_LARGE+=" $UNCHANGED"
 
 # Wine reads the arguments through the locale: UTF-8 in, whatever the caller's settings. Paths
 # as the program sees them: Wine maps the Unix root to drive Z:.
-if [ -n "$emu" ]; then export LC_ALL=C.UTF-8; SEP='\'; winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-else SEP='/'; winpath() { printf '%s' "$1"; }; fi
+if [ -n "$emu" ]; then
+  export LC_ALL=C.UTF-8; SEP='\'; winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+else
+  SEP='/'; winpath() { printf '%s' "$1"; }
+fi
 
 check() {  # check NAME STATUS [detail]: STATUS 0 passes
   if [ "$2" = 0 ]; then passed=$((passed + 1)); else
@@ -32,7 +38,8 @@ run() {
 
 # section AREA LAYER TITLE FOLDER: the bytes an ADD appends.
 section() {
-  printf '\r\n[Area.%s]\r\nTitle=%s\r\nlocal=%s\r\nActive=TRUE\r\nLayer=%s\r\n\r\n' "$1" "$3" "$4" "$2"
+  printf '\r\n[Area.%s]\r\nTitle=%s\r\nlocal=%s\r\nActive=TRUE\r\nLayer=%s\r\n\r\n' \
+    "$1" "$3" "$4" "$2"
 }
 # library AREAS FILE: a library of AREAS realistic sections with CR LF line ends.
 library() {

@@ -3,7 +3,8 @@
 # a click and a lone Shift that must not end the wait, keys and a close request that must.
 source "$(dirname "$0")/script_lib.sh" "$@"
 title=$(basename "$prog") && title=${title%.*}
-trap '{ kill ${prog_pid:-} $xvfb_pid; [ -z "$emu" ] || timeout 20 wineserver -k; } 2>/dev/null; rm -rf "$tmp"' EXIT
+trap '{ kill ${prog_pid:-} $xvfb_pid; [ -z "$emu" ] || timeout 20 wineserver -k; } 2>/dev/null
+      rm -rf "$tmp"' EXIT
 
 # The server picks a free display number itself, so parallel runs never collide.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null & xvfb_pid=$!
@@ -39,8 +40,10 @@ lit_rows() {
 import struct, sys
 data = sys.stdin.buffer.read(); h = struct.unpack(">25I", data[:100])
 w, order, step, bpl, pix = h[4], h[7], h[11] // 8, h[12], data[h[0] + h[19] * 12:]
-white = lambda x, y: int.from_bytes(pix[y * bpl + x * step:][:step], "little" if order == 0 else "big") & 0xFFFFFF == 0xFFFFFF
-print("".join("1" if any(white(x, y) for y in range(8 * r, 8 * r + 8) for x in range(w)) else "0" for r in range(25)))'
+endian = "little" if order == 0 else "big"
+white = lambda x, y: int.from_bytes(pix[y * bpl + x * step:][:step], endian) & 0xFFFFFF == 0xFFFFFF
+lit = lambda r: any(white(x, y) for y in range(8 * r, 8 * r + 8) for x in range(w))
+print("".join("1" if lit(r) else "0" for r in range(25)))'
 }
 # Asks the window to close as a window manager's close button does: a WM_DELETE_WINDOW client
 # message (event type 33, laid out as Xlib lays it out) in a 192-byte XEvent.
@@ -48,11 +51,15 @@ close_request() {
   python3 -c '
 import ctypes, struct, sys
 x = ctypes.CDLL("libX11.so.6"); x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.restype = ctypes.c_ulong; x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                         ctypes.c_char_p]
 x.XFlush.argtypes = [ctypes.c_void_p]
 d, w = x.XOpenDisplay(None), int(sys.argv[1]); atom = lambda name: x.XInternAtom(d, name, 0)
-x.XSendEvent(d, w, 0, 0, struct.pack("@iLiPLLil", 33, 0, 0, 0, w, atom(b"WM_PROTOCOLS"), 32, atom(b"WM_DELETE_WINDOW")).ljust(192, b"\0"))
+event = struct.pack("@iLiPLLil", 33, 0, 0, 0, w, atom(b"WM_PROTOCOLS"), 32,
+                    atom(b"WM_DELETE_WINDOW"))
+x.XSendEvent(d, w, 0, 0, event.ljust(192, b"\0"))
 x.XFlush(d)' "$wid"
 }
 
@@ -63,7 +70,8 @@ if opened "syntax error" "$sim" BAD "$product" "Window Test"; then
   size=$(xwininfo -id "$wid" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
   check "syntax error: client area is 640x200" "$([ "$size" = 640x200 ]; echo $?)" "$size"
   rows=$(lit_rows)
-  check "syntax error: one line drawn on row 1" "$([ "$rows" = 1000000000000000000000000 ]; echo $?)" "$rows"
+  check "syntax error: one line drawn on row 1" \
+    "$([ "$rows" = 1000000000000000000000000 ]; echo $?)" "$rows"
   xdotool mousemove --window "$wid" 320 100 click 1 key shift 2>/dev/null; sleep 1
   check "syntax error: a click and a lone Shift do not end the wait" "$(running; echo $?)"
   xdotool key Right 2>/dev/null; ended "syntax error: an arrow key ends the program with code 0"
@@ -92,12 +100,16 @@ fi
 # Started hidden, as installers do (Windows): a window or console wait would never be answered,
 # so the run must end by itself, also with a caution on the console the hidden start gives it.
 if [ -n "$emu" ]; then
-  echo 'WScript.Quit CreateObject("WScript.Shell").Run(WScript.Arguments(0), 0, True)' > "$tmp/hidden.vbs"
-  hidden() { timeout 60 $emu wscript "$(winpath "$tmp/hidden.vbs")" "\"$(winpath "$prog")\" $*" </dev/null; }
+  echo 'WScript.Quit CreateObject("WScript.Shell").Run(WScript.Arguments(0), 0, True)' \
+    > "$tmp/hidden.vbs"
+  hidden() {
+    timeout 60 $emu wscript "$(winpath "$tmp/hidden.vbs")" "\"$(winpath "$prog")\" $*" </dev/null
+  }
   hidden "$sim" ADD "$product" Hidden; check "hidden start: ends by itself with code 0" $?
   hidden "$sim" ADD "$(winpath "$tmp/other")" Hidden
   check "hidden start: a caution does not wait" $?
-  holds "hidden starts: the library holds the product once" [ "$(grep -c "Title=Hidden" "$tmp/sim/scenery.cfg")" = 1 ]
+  holds "hidden starts: the library holds the product once" \
+    [ "$(grep -c "Title=Hidden" "$tmp/sim/scenery.cfg")" = 1 ]
 fi
 # Unattended, with a display at hand: no window, the report on standard output, the exit code.
 timeout 60 $emu "$prog" --unattended "$sim" BAD "$product" "Window Test" </dev/null >"$tmp/out"
