@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -165,13 +166,23 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
 
     const size_t k = random() % library.sections.size();
     remove.product_folder = library.folders[k];
-    // Cut into parts anywhere, the walk finds the same, also where each entry stands twice.
-    // On every eighth library: each part but the first is a thread, and Wine starts them slowly.
+    // Cut into pieces anywhere, the walk finds the same, also where each entry stands twice;
+    // ended at the folder entry, the same section and whether there are numbers. On every
+    // eighth library only: each walk starts a thread, and Wine starts them slowly.
     for (const Text& text : {original, original + original}) {
-      for (int parts = 2; parts <= 5 && i % 8 == 0; ++parts) {
-        EXPECT_EQ(ScanLibraryInParts(text, library.titles[k], remove.product_folder, parts),
-                  ScanLibraryInParts(text, library.titles[k], remove.product_folder, 1))
-            << text;
+      const Text& title = library.titles[k];
+      const LibraryScan whole = ScanLibraryInParts(text, title, remove.product_folder, {1 << 30, 1});
+      for (int parts = 2; parts <= 6 && i % 8 == 0; ++parts) {
+        const size_t chunk = parts == 6 ? 5 + i % 40 : text.size() / parts + 1;
+        EXPECT_EQ(ScanLibraryInParts(text, title, remove.product_folder, {chunk, 2}), whole)
+            << chunk << " " << text;
+        const LibraryScan until =
+            ScanLibraryInParts(text, title, remove.product_folder, {chunk, 2, true});
+        EXPECT_EQ(std::make_tuple(until.folder_pos, until.section_start, until.section_end,
+                                  until.highest_area > 0, until.highest_layer > 0),
+                  std::make_tuple(whole.folder_pos, whole.section_start, whole.section_end,
+                                  whole.highest_area > 0, whole.highest_layer > 0))
+            << chunk << " " << text;
       }
     }
     LibraryEdit removed = EditLibraryText(original, remove, true);

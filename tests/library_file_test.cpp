@@ -46,6 +46,9 @@ TEST(ScanLibrary, MatchesWholeTitlesOnly) {
 
 TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
   const Text harbour = "D:\\Addons\\Harbour";
+  Text everywhere;
+  for (int i = 0; i < 3000; ++i) everywhere += "Local=";
+  const Text near_miss = everywhere.substr(0, 19 * 6) + "X";
   const EntryCase cases[] = {
       {"LOCAL=d:\\addons\\harbour", harbour, 1}, {"local=D:\\Addons\\Harbour\\\r\n", harbour, 1},
       {"local=D:\\Addons\\Harbour/ \r\n", harbour, 1},
@@ -53,9 +56,14 @@ TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
       {"local=D:\\Addons\\Harbour\\Sub\r\n", harbour, 0},
       {"local=D:\\Addons\\Harbour2\r\nlocal=D:\\Addons\\Harbour\r\n", harbour, 27},
       {"Title=D:\\Addons\\Harbour\r\n", harbour, 0},
+      {everywhere + "x\r\n", near_miss, (3000 - 20) * 6 + 1},
+      {everywhere + "X y\r\n", near_miss, 0},
   };
-  for (const EntryCase& c : cases)
+  // Also as a REMOVE looks for it, past every stop but the folder's.
+  for (const EntryCase& c : cases) {
     EXPECT_EQ(ScanLibrary(c.library, "", c.value).folder_pos, c.position) << c.library;
+    EXPECT_EQ(ScanLibrary(c.library, "", c.value, true).folder_pos, c.position) << c.library;
+  }
 }
 
 }  // namespace

@@ -43,7 +43,9 @@ Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool back
 // themselves, so the edit holds one copy of the library and no more.
 static void CheckLibrary(std::string_view library, const ProductDetails& details,
                          LibraryEdit& edit) {
-  const LibraryScan scan = ScanLibrary(library, details.product_title, details.product_folder);
+  // REMOVE needs no more than the folder entry's section: the walk may end there.
+  const LibraryScan scan = ScanLibrary(library, details.product_title, details.product_folder,
+                                       IsAction(details.action, "REMOVE"));
   edit.area_number = scan.highest_area;
   edit.layer_number = scan.highest_layer;
 

@@ -28,8 +28,9 @@ struct LibraryEdit {
   int folder_pos = 0;           // the product's folder entry
   int section_start = 0;        // "[" of the area header before it (0: none or too long)
   int section_end = 0;          // "[" of the next area header, or the text's length
-  int32_t area_number = 0;      // highest area number plus one
-  int32_t layer_number = 0;     // highest layer number plus one
+  // Highest numbers plus one; a REMOVE may have found them only up to the folder entry.
+  int32_t area_number = 0;
+  int32_t layer_number = 0;
   bool skipped = false;         // no numbered area or no layer: nothing may be edited
   Outcome outcome = Outcome::Done;  // what the edit amounts to for the caller
 };

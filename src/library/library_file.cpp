@@ -1,13 +1,16 @@
 #include "library_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "files.h"
+#include "memory.h"
 
 // What the editor searches for; letters match without case.
 static const char kAreaHeaderKey[] = "[area.";
@@ -90,26 +93,36 @@ struct EntrySearch {
   Text pattern;       // "TITLE=" or "LOCAL=", then the value
   bool folder;        // the value may end in one "\" or "/"
   int64_t budget;     // bytes that checks of single positions may still compare
+  size_t reach;       // the text up to here holds every entry that the walk could offer
+  Text last = pattern.substr(pattern.size() - 1);  // the byte the pattern ends with
   int position = 0;   // the first entry, 0 while there is none
   bool done = false;  // position is final
 };
 
-// Looks for the entry at pos, unless search is done. Once these checks have compared as many
-// bytes as library holds, one linear search from pos settles the rest instead: a value that
-// nearly matches at every "=" must not make the walk quadratic.
-void OfferEntry(std::string_view library, int pos, EntrySearch& search) {
+// Looks for the entry at pos, unless search is done; copy, when given, holds the pattern's
+// length of bytes from pos, to compare instead of the library's own. Once these checks have
+// compared as many bytes as the walk covers, one linear search from pos settles the rest
+// instead: a value that nearly matches at every "=" must not make the walk quadratic.
+void OfferEntry(std::string_view library, int pos, EntrySearch& search,
+                std::string_view copy = {}) {
   if (search.done)
     return;
   const int length = TextLength(search.pattern);
-  const int matched = MatchLengthNoCase(library, pos, search.pattern);
+  const std::string_view at = copy.empty() ? library.substr(pos - 1) : copy;
+  // Values mostly differ in length, and numbered ones share their beginning: the pattern's
+  // last byte turns most away before that beginning is compared.
+  if (MatchLengthNoCase(at, length, search.last) == 0)
+    return;
+  const int matched = MatchLengthNoCase(at, 1, search.pattern);
   search.budget -= matched;
   if (matched == length && EndsValue(library, pos + length, search.folder)) {
     search.position = pos;
     search.done = true;
   } else if (search.budget < 0) {
-    search.position = FindTextNoCase(pos + 1, library, search.pattern, [&](int found) {
-      return EndsValue(library, found + length, search.folder);
-    });
+    search.position = FindTextNoCase(pos + 1, library.substr(0, search.reach), search.pattern,
+                                     [&](int found) {
+                                       return EndsValue(library, found + length, search.folder);
+                                     });
     search.done = true;
   }
 }
@@ -149,29 +162,58 @@ Bytes16 Load16(const char* p) {
   return v;
 }
 
+// One bit for each of 16 bytes that are 0 or 255, bit j for byte j.
+uint64_t BitsOf(Bytes16 flags) {
+  // Each flag keeps its own bit; eight such bits add up without carries, and a multiplication
+  // adds the eight bytes of a word into its top byte.
+  const Bytes16 weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+  uint64_t words[2];
+  const Bytes16 bits = flags & weights;
+  std::memcpy(words, &bits, sizeof words);
+  const uint64_t sum = 0x0101010101010101;
+  return (words[0] * sum) >> 56 | ((words[1] * sum) >> 56) << 8;
+}
+
 // StopAt for the 64 indexes from i, as the bits of the result, bit j for index i + j. Needs
 // the 5 bytes before them and the one after them inside s.
 uint64_t StopsAt64(const char* s, size_t i) {
-  // Each stop byte, 0 or 255, keeps its own bit; eight such bits add up without carries, and
-  // a multiplication adds the eight bytes of a word into its top byte.
-  const Bytes16 weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
   uint64_t stops = 0;
   for (int b = 0; b < 64; b += 16) {
     const Bytes16 at = Load16(s + i + b);
     const Bytes16 key = Load16(s + i + b - 5) | kLowerBit;
     const Bytes16 next = Load16(s + i + b + 1) | kLowerBit;
-    const Bytes16 bits = (((at == '=') & ((key == 'l') | (key == 't'))) |
-                          ((at == '[') & (next == 'a'))) & weights;
-    uint64_t words[2];
-    std::memcpy(words, &bits, sizeof words);
-    const uint64_t sum = 0x0101010101010101;
-    stops |= ((words[0] * sum) >> 56 | ((words[1] * sum) >> 56) << 8) << b;
+    stops |= BitsOf(((at == '=') & ((key == 'l') | (key == 't'))) |
+                    ((at == '[') & (next == 'a'))) << b;
   }
   return stops;
 }
 
-// What the walk finds among the stops at the 0-based indexes [begin, end) of library. A title
-// or folder entry is the first at or after begin, and may lie past end.
+// A byte of a pattern as the walk compares it: the bit that tells a letter's case is set on
+// both sides where the byte is a letter, and is kept otherwise.
+struct NoCaseByte {
+  unsigned char fold;   // kLowerBit for a letter, else 0
+  unsigned char value;  // the byte with fold set
+  explicit NoCaseByte(char c)
+      : fold((c | kLowerBit) >= 'a' && (c | kLowerBit) <= 'z' ? kLowerBit : 0),
+        value(static_cast<unsigned char>(c) | fold) {}
+};
+
+// Where among the 64 bytes from p the "=" of a folder entry, whose pattern ends with last after
+// length bytes, may stand: an "=" with an "L" 5 bytes before it and last at the pattern's end.
+// Needs the 5 bytes before them and length - 6 after them.
+uint64_t FolderStopsAt64(const char* p, NoCaseByte last, size_t length) {
+  uint64_t stops = 0;
+  for (int b = 0; b < 64; b += 16) {
+    const Bytes16 at = Load16(p + b);
+    const Bytes16 key = Load16(p + b - 5) | kLowerBit;
+    const Bytes16 end = Load16(p + b - 6 + length) | last.fold;
+    stops |= BitsOf((at == '=') & (key == 'l') & (end == last.value)) << b;
+  }
+  return stops;
+}
+
+// What the walk finds among the stops at the 0-based indexes [begin, end) of library: a title
+// or folder entry counts when its "=" is among them.
 struct PartScan {
   int32_t highest_area = 0;
   int32_t highest_layer = 0;
@@ -183,8 +225,12 @@ PartScan ScanPart(std::string_view library, size_t begin, size_t end, const Text
                   const Text& folder_pattern) {
   PartScan part;
   const int64_t length = static_cast<int64_t>(end - begin);
-  EntrySearch title_search{title_pattern, false, length};
-  EntrySearch folder_search{folder_pattern, true, length};
+  // An entry's "=" is its sixth byte, so the last that a stop before end offers ends there.
+  const auto reach = [&](const Text& pattern) {
+    return std::min(library.size(), end - std::min<size_t>(end, 6) + pattern.size());
+  };
+  EntrySearch title_search{title_pattern, false, length, reach(title_pattern)};
+  EntrySearch folder_search{folder_pattern, true, length, reach(folder_pattern)};
   const char* s = library.data();
   const size_t n = library.size();
   for (size_t i = begin; i < end;) {
@@ -213,6 +259,49 @@ PartScan ScanPart(std::string_view library, size_t begin, size_t end, const Text
   return part;
 }
 
+// Lowers limit to value unless another thread lowered it further.
+void LowerTo(std::atomic<size_t>& limit, size_t value) {
+  size_t now = limit.load();
+  while (value < now && !limit.compare_exchange_weak(now, value)) {
+  }
+}
+
+// The first folder entry (the one ScanPart finds) whose "=" stands at the 0-based indexes
+// [begin, end) of library, 0 when there is none: no stop but those that may start the entry.
+int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text& pattern) {
+  EntrySearch search{pattern, true, static_cast<int64_t>(end - begin),
+                     std::min(library.size(), end - std::min<size_t>(end, 6) + pattern.size())};
+  const NoCaseByte last(pattern.back());
+  const char* s = library.data();
+  const size_t n = library.size(), m = pattern.size();
+  // Where the library is a mapped file, the entries are looked for in copies of its stretches,
+  // and only one that holds the pattern is read in place.
+  constexpr size_t kStretch = 256 << 10;
+  std::unique_ptr<char[]> copy;
+  size_t copied_from = 0, copied_to = 0;  // copy holds library bytes [copied_from, copied_to)
+  bool copied = false;
+  for (size_t i = begin; i < end && !search.done;) {
+    const bool whole = i >= 5 && i + 58 + m <= n && i + 64 <= end;
+    if (whole && (i < copied_from + 5 || i + 58 + m > copied_to)) {
+      if (!copy) copy.reset(new char[std::min(kStretch, end - begin) + 63 + m]);
+      copied_from = i - 5;
+      copied_to = std::min(n, std::min(end, i + kStretch) + 58 + m);
+      copied = CopyOutOfMapping(s + copied_from, copied_to - copied_from, copy.get());
+    }
+    uint64_t stops = !whole ? i >= 5 && s[i] == '=' && (s[i - 5] | kLowerBit) == 'l'
+                            : FolderStopsAt64(copied ? copy.get() + (i - copied_from) : s + i,
+                                              last, m);
+    for (; stops != 0 && !search.done; stops &= stops - 1) {
+      const size_t entry = i + std::countr_zero(stops) - 5;
+      OfferEntry(library, static_cast<int>(entry) + 1, search,
+                 whole && copied ? std::string_view(copy.get() + (entry - copied_from), m)
+                                 : std::string_view());
+    }
+    i += whole ? 64 : 1;
+  }
+  return search.position;
+}
+
 bool HeaderAt(std::string_view library, size_t index) {
   return library[index] == '[' && KeyAt(library.data(), library.size(), index, kAreaHeaderKey);
 }
@@ -220,32 +309,54 @@ bool HeaderAt(std::string_view library, size_t index) {
 }  // namespace
 
 LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, const Text& folder,
-                               int parts) {
+                               const ScanPlan& plan) {
   const Text title_pattern = kTitleEntryPattern + title;
   const Text folder_pattern = kFolderEntryPattern + folder;
-  const auto bound = [&](int k) { return library.size() * k / parts; };
-  std::vector<PartScan> found(parts);
-  const auto scan_part = [&](int k) {
-    found[k] = ScanPart(library, bound(k), bound(k + 1), title_pattern, folder_pattern);
+  const size_t chunk = std::max<size_t>(plan.chunk, 1);
+  const size_t pieces = std::max<size_t>((library.size() + chunk - 1) / chunk, 1);
+  std::vector<PartScan> found(pieces);
+  // Pieces are handed out in order, so every piece before the one that ends the walk is walked.
+  std::atomic<size_t> next = 0;
+  std::atomic<size_t> walked_to = pieces;  // no piece from here on needs walking
+  const auto walk = [&] {
+    for (size_t k = next++; k < walked_to.load(); k = next++) {
+      const size_t begin = k * chunk, end = std::min(library.size(), begin + chunk);
+      if (!plan.until_folder) {
+        found[k] = ScanPart(library, begin, end, title_pattern, folder_pattern);
+        continue;
+      }
+      found[k].folder_pos = FolderEntryIn(library, begin, end, folder_pattern);
+      if (found[k].folder_pos > 0) LowerTo(walked_to, k + 1);
+    }
   };
   std::vector<std::thread> others;
-  for (int k = 1; k < parts; ++k) {
+  for (int t = 1; t < plan.threads && static_cast<size_t>(t) < pieces; ++t) {
     try {
-      others.emplace_back(scan_part, k);
-    } catch (const std::system_error&) {  // no thread to be had: the part is walked here
-      scan_part(k);
+      others.emplace_back(walk);
+    } catch (const std::system_error&) {  // no thread to be had: fewer walk side by side
+      break;
     }
   }
-  scan_part(0);
+  walk();
   for (std::thread& other : others) other.join();
 
-  // The first entry is the first part's, unless it has none.
+  // The first entry is the first piece's, unless it has none.
   LibraryScan scan;
-  for (const PartScan& part : found) {
+  for (size_t k = 0; k < walked_to.load(); ++k) {
+    scan.highest_area = std::max(scan.highest_area, found[k].highest_area);
+    scan.highest_layer = std::max(scan.highest_layer, found[k].highest_layer);
+    if (scan.title_pos == 0) scan.title_pos = found[k].title_pos;
+    if (scan.folder_pos == 0) scan.folder_pos = found[k].folder_pos;
+  }
+  // Whether there are numbers above 0 shows near the start of nearly any library that has them.
+  constexpr size_t kFirstAreas = 65536;
+  for (size_t begin = 0; plan.until_folder && begin < library.size() &&
+                         (scan.highest_area == 0 || scan.highest_layer == 0);
+       begin += kFirstAreas) {
+    const PartScan part = ScanPart(library, begin, std::min(library.size(), begin + kFirstAreas),
+                                   title_pattern, folder_pattern);
     scan.highest_area = std::max(scan.highest_area, part.highest_area);
     scan.highest_layer = std::max(scan.highest_layer, part.highest_layer);
-    if (scan.title_pos == 0) scan.title_pos = part.title_pos;
-    if (scan.folder_pos == 0) scan.folder_pos = part.folder_pos;
   }
   if (scan.folder_pos == 0) return scan;
   // The folder entry's section runs from the nearest area header before it to the nearest one
@@ -271,9 +382,13 @@ LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, cons
   return scan;
 }
 
-LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder) {
+LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder,
+                        bool until_folder) {
   // A large library is walked by two threads: the first look at each page of a mapped file,
   // most of the walk's time, is then shared by two processors (173 ms alone, 100 ms shared for
-  // the 155 MB library on this project's machine).
-  return ScanLibraryInParts(library, title, folder, library.size() >= (size_t{4} << 20) ? 2 : 1);
+  // the 155 MB library on this project's machine). Pieces of 4 MiB end a walk until the folder
+  // entry soon after it.
+  constexpr size_t kPiece = size_t{4} << 20;
+  return ScanLibraryInParts(library, title, folder,
+                            {kPiece, library.size() > kPiece ? 2 : 1, until_folder});
 }

@@ -42,10 +42,20 @@ struct LibraryScan {
 // without case. A title or folder counts only as a whole value: followed by nothing but blanks
 // or tabs up to CR, LF or the end of the text, a folder also by one "\" or "/" before them.
 // Section bounds are 0 without a folder entry. Linear in the length of library whatever the
-// title and folder.
-LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder);
+// title and folder. until_folder asks only for what a REMOVE needs, the first folder entry,
+// its section and whether each number is above 0, and lets the walk end soon after the entry:
+// the numbers are then only those of the library's first areas, and title_pos is 0.
+LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder,
+                        bool until_folder = false);
 
-// ScanLibrary with the walk cut into parts of equal length that run side by side, the first on
-// the calling thread: the same result for any number of parts.
+// How ScanLibrary's walk is shared out.
+struct ScanPlan {
+  size_t chunk;               // bytes walked as one piece; pieces are taken in order
+  int threads;                // threads taking pieces side by side, the calling one included
+  bool until_folder = false;  // as for ScanLibrary: no piece after the folder entry's is walked
+};
+
+// ScanLibrary as plan shares it out: the same result for any plan without until_folder, and
+// the same folder entry and section, and numbers above 0 alike, for any plan with it.
 LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, const Text& folder,
-                               int parts);
+                               const ScanPlan& plan);

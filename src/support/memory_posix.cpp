@@ -103,3 +103,16 @@ size_t CopyFromMapping(intptr_t to, const char* data, size_t size) {
   }
   return done;
 }
+
+bool CopyOutOfMapping(const char* data, size_t size, char* into) {
+  char* const begin = g_begin.load();
+  if (begin == nullptr || data < begin || data + size > begin + g_size.load()) return false;
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pread(g_file, into + done, size - done, data - begin + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}

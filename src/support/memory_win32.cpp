@@ -15,3 +15,7 @@ bool MappingIntact() {
 size_t CopyFromMapping(intptr_t, const char*, size_t) {
   return 0;
 }
+
+bool CopyOutOfMapping(const char*, size_t, char*) {
+  return false;
+}
