@@ -95,16 +95,21 @@ TEST(EditSceneryLibrary, ALibraryCutShortMeanwhileFailsTheRun) {
   Text text;
   for (int area = 1; area <= 20000; ++area)
     text += "[Area." + NumberToText(area) + "]\r\nTitle=T" + NumberToText(area) + "\r\nLayer=1\r\n";
-  Install install(text);
-  EditSettings settings;
-  settings.read_done = [&] { fs::resize_file(install.library, text.size() / 2); };
-  RecordingTerminal term;
-  std::string err;
-  EXPECT_EQ(EditSceneryLibrary(install.alps, term, settings, &err).result_text, kSaveFailureText);
-  EXPECT_NE(err, "");
-  EXPECT_EQ(ReadRaw(install.library), text.substr(0, text.size() / 2));
-  EXPECT_EQ(std::distance(fs::directory_iterator(install.scratch.Path("sim")), {}), 1);
-  EXPECT_TRUE(fs::is_empty(install.scratch.Path("alps")));
+  // REMOVE looks for the folder in copies of the library read past the cut, ADD in place.
+  for (const char* action : {"ADD", "REMOVE"}) {
+    Install install(text);
+    ProductDetails details = install.alps;
+    details.action = action;
+    EditSettings settings;
+    settings.read_done = [&] { fs::resize_file(install.library, text.size() / 2); };
+    RecordingTerminal term;
+    std::string err;
+    EXPECT_EQ(EditSceneryLibrary(details, term, settings, &err).result_text, kSaveFailureText);
+    EXPECT_NE(err, "");
+    EXPECT_EQ(ReadRaw(install.library), text.substr(0, text.size() / 2));
+    EXPECT_EQ(std::distance(fs::directory_iterator(install.scratch.Path("sim")), {}), 1);
+    EXPECT_TRUE(fs::is_empty(install.scratch.Path("alps")));
+  }
 }
 
 }  // namespace
