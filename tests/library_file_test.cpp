@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "files.h"
+#include "support_fixtures.h"
+
 namespace {
 
 TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
@@ -56,6 +59,7 @@ TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
       {"local=D:\\Addons\\Harbour\\Sub\r\n", harbour, 0},
       {"local=D:\\Addons\\Harbour2\r\nlocal=D:\\Addons\\Harbour\r\n", harbour, 27},
       {"Title=D:\\Addons\\Harbour\r\n", harbour, 0},
+      {"Title=x\r\nlocal=D:\\ADDONS\\HARBOUR\r\n" + Text(100, '\n'), harbour, 10},
       {everywhere + "x\r\n", near_miss, (3000 - 20) * 6 + 1},
       {everywhere + "X y\r\n", near_miss, 0},
   };
@@ -63,6 +67,30 @@ TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
   for (const EntryCase& c : cases) {
     EXPECT_EQ(ScanLibrary(c.library, "", c.value).folder_pos, c.position) << c.library;
     EXPECT_EQ(ScanLibrary(c.library, "", c.value, true).folder_pos, c.position) << c.library;
+  }
+}
+
+// A REMOVE reads a mapped library in copies of 256 KiB stretches: a long folder entry is found
+// wherever it stands against their bounds.
+TEST(ScanLibrary, FindsAFolderAcrossTheStretchesOfAMappedLibrary) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the library is read, not mapped";
+#endif
+  ScratchFolder scratch;
+  const Text path = scratch.Path("scenery.cfg");
+  const Text folder = "D:\\Addons\\" + Text(100, 'f') + "\\Scenery";
+  const Text filler = "[Area.1]\r\nlocal=D:\\Addons\\" + Text(100, 'f') + "\\Scenerz\r\nLayer=1\r\n";
+  for (size_t at = (256 << 10) - 100; at < (256 << 10) + 200; ++at) {
+    Text text;
+    while (text.size() < at) text += filler;
+    text.resize(at, '\n');
+    text += "local=" + folder + "\r\n" + Text(70000, 'x');
+    WriteRaw(path, text);
+    FileContent content;
+    std::string err;
+    RecordingTerminal terminal;
+    ASSERT_EQ(ReadWholeFile(path, true, terminal, 1 << 20, &content, nullptr, &err), kReadDone);
+    ASSERT_EQ(ScanLibrary(content.bytes, "", folder, true).folder_pos, static_cast<int>(at) + 1);
   }
 }
 

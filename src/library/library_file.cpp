@@ -283,7 +283,7 @@ int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text
   for (size_t i = begin; i < end && !search.done;) {
     const bool whole = i >= 5 && i + 58 + m <= n && i + 64 <= end;
     if (whole && (i < copied_from + 5 || i + 58 + m > copied_to)) {
-      if (!copy) copy.reset(new char[std::min(kStretch, end - begin) + 63 + m]);
+      if (!copy) copy = std::make_unique<char[]>(std::min(kStretch, end - begin) + 63 + m);
       copied_from = i - 5;
       copied_to = std::min(n, std::min(end, i + kStretch) + 58 + m);
       copied = CopyOutOfMapping(s + copied_from, copied_to - copied_from, copy.get());
