@@ -28,7 +28,7 @@ struct LibraryEdit {
   int folder_pos = 0;           // the product's folder entry
   int section_start = 0;        // "[" of the area header before it (0: none or too long)
   int section_end = 0;          // "[" of the next area header, or the text's length
-  // Highest numbers plus one; a REMOVE may have found them only up to the folder entry.
+  // Highest numbers plus one; a REMOVE reads them from the library's first areas only.
   int32_t area_number = 0;
   int32_t layer_number = 0;
   bool skipped = false;         // no numbered area or no layer: nothing may be edited
