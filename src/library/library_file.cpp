@@ -127,6 +127,14 @@ void OfferEntry(std::string_view library, int pos, EntrySearch& search,
   }
 }
 
+// The search for the entries of pattern that a walk over the stops at the 0-based indexes
+// [begin, end) of library offers: an entry's "=" is its sixth byte, so the last ends at reach.
+EntrySearch SearchOver(std::string_view library, size_t begin, size_t end, const Text& pattern,
+                       bool folder) {
+  return {pattern, folder, static_cast<int64_t>(end - begin),
+          std::min(library.size(), end - std::min<size_t>(end, 6) + pattern.size())};
+}
+
 // A byte with bit 5 set: a letter in lower case, any other byte changed alike, so that it
 // equals a lower-case letter only when it is that letter in either case.
 constexpr unsigned char kLowerBit = 0x20;
@@ -224,13 +232,8 @@ struct PartScan {
 PartScan ScanPart(std::string_view library, size_t begin, size_t end, const Text& title_pattern,
                   const Text& folder_pattern) {
   PartScan part;
-  const int64_t length = static_cast<int64_t>(end - begin);
-  // An entry's "=" is its sixth byte, so the last that a stop before end offers ends there.
-  const auto reach = [&](const Text& pattern) {
-    return std::min(library.size(), end - std::min<size_t>(end, 6) + pattern.size());
-  };
-  EntrySearch title_search{title_pattern, false, length, reach(title_pattern)};
-  EntrySearch folder_search{folder_pattern, true, length, reach(folder_pattern)};
+  EntrySearch title_search = SearchOver(library, begin, end, title_pattern, false);
+  EntrySearch folder_search = SearchOver(library, begin, end, folder_pattern, true);
   const char* s = library.data();
   const size_t n = library.size();
   for (size_t i = begin; i < end;) {
@@ -269,8 +272,7 @@ void LowerTo(std::atomic<size_t>& limit, size_t value) {
 // The first folder entry (the one ScanPart finds) whose "=" stands at the 0-based indexes
 // [begin, end) of library, 0 when there is none: no stop but those that may start the entry.
 int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text& pattern) {
-  EntrySearch search{pattern, true, static_cast<int64_t>(end - begin),
-                     std::min(library.size(), end - std::min<size_t>(end, 6) + pattern.size())};
+  EntrySearch search = SearchOver(library, begin, end, pattern, true);
   const NoCaseByte last(pattern.back());
   const char* s = library.data();
   const size_t n = library.size(), m = pattern.size();
