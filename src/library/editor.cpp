@@ -48,14 +48,6 @@ class HeldMessages : public Terminal {
   std::vector<Step> steps_;
 };
 
-// Whether an ADD could take the library past limit: the appended section is bounded by its
-// longest numbers.
-bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t limit) {
-  const size_t section = AreaSectionText(INT32_MAX, INT32_MAX, details.product_title,
-                                         details.product_folder).size();
-  return SameText(UpperText(details.action), "ADD") && library_size + section > limit;
-}
-
 // The part of a run that holds the lock. The lock keeps out only other runs: when another
 // program saved the library since it was read, the edit is made once more on what that
 // program wrote, so its save is kept.
@@ -126,6 +118,13 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
 }
 
 }  // namespace
+
+// The appended section is bounded by its longest numbers.
+bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t limit) {
+  const size_t section = AreaSectionText(INT32_MAX, INT32_MAX, details.product_title,
+                                         details.product_folder).size();
+  return SameText(UpperText(details.action), "ADD") && library_size + section > limit;
+}
 
 EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console,
                               const EditSettings& settings, std::string* err) {

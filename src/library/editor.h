@@ -37,6 +37,9 @@ struct EditResult {
   Outcome outcome = Outcome::Done;   // what the edit amounted to
 };
 
+// Whether the ADD of details could take a library of library_size bytes past limit.
+bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t limit);
+
 // Loads the library, keeps the one-time backup, checks, adds or removes the product's area and
 // writes the library back. Cautions and read failures are shown on console; the reason of a
 // failure is in *err.

@@ -15,4 +15,5 @@ enum class Outcome {
   LibraryNotFound = 15,    // no scenery.cfg in the simulator folder
   BadArguments = 16,       // the action is wrong, or a product detail is empty or broken
   LibraryNotSaved = 17,    // the library could not be read, saved or locked; nothing changed
+  Findings = 18,           // CHECK: the library has findings
 };

@@ -5,14 +5,16 @@
 #include "console.h"
 #include "editor.h"
 #include "files.h"
+#include "inspect.h"
 #include "result_window.h"
 #include "version.h"
 
 namespace {
 
 const char kUsage[] =
-    "Usage: sceneryreg [--unattended] SIMULATOR_FOLDER ADD|REMOVE PRODUCT_FOLDER\r\n"
-    "                  \"PRODUCT TITLE\"\r\n"
+    "Usage: sceneryreg [--unattended] [--dry-run] SIMULATOR_FOLDER ADD|REMOVE\r\n"
+    "                  PRODUCT_FOLDER \"PRODUCT TITLE\"\r\n"
+    "       sceneryreg SIMULATOR_FOLDER LIST|CHECK\r\n"
     "       sceneryreg --help | --version\r\n"
     "\r\n"
     "Registers a scenery product in the simulator's scenery library, or takes it out.\r\n"
@@ -29,7 +31,23 @@ const char kUsage[] =
     "Without --unattended, messages wait for a key, the report waits in a window and\r\n"
     "the exit code is always 0. With --unattended, for installers, nothing waits, no\r\n"
     "window opens, every message goes to standard output, and the exit code says what\r\n"
-    "happened:\r\n";
+    "happened.\r\n"
+    "\r\n"
+    "These only read the library, write nothing anywhere and never wait:\r\n"
+    "  --dry-run  prints what the run would print, then the change to the library as\r\n"
+    "             a unified diff (a/scenery.cfg, b/scenery.cfg; none when nothing would\r\n"
+    "             change), and exits as the run would: --dry-run C:\\Sim ADD C:\\Alps Alps\r\n"
+    "             exits 10 when Alps is registered, 0 when it would be added.\r\n"
+    "  LIST       prints a tab-separated heading, area layer active title folder, then\r\n"
+    "             one row per area section, values as in the file; a byte below 32,\r\n"
+    "             127 or % is written as % and two hex digits (a tab as %09):\r\n"
+    "             sceneryreg C:\\Sim LIST\r\n"
+    "  CHECK      prints \"line N: \" and a finding for each problem (area numbers or\r\n"
+    "             layers used twice, a section without folder or layer, a folder\r\n"
+    "             registered twice or missing, a library that cannot be edited), then\r\n"
+    "             a summary: sceneryreg C:\\Sim CHECK\r\n"
+    "\r\n"
+    "Exit codes (with --unattended, --dry-run, LIST or CHECK):\r\n";
 
 // The exit codes of --unattended, as the usage lists them.
 const struct {
@@ -45,6 +63,7 @@ const struct {
     {Outcome::LibraryNotFound, "no scenery.cfg in SIMULATOR_FOLDER"},
     {Outcome::BadArguments, "wrong action, or product details empty, broken or outside the code page"},
     {Outcome::LibraryNotSaved, "the library could not be read, saved or locked, or is too large"},
+    {Outcome::Findings, "CHECK found problems in the library"},
 };
 
 Text Usage() {
@@ -112,14 +131,38 @@ int RunMain(const CommandLine& command_line) {
     console.Print("sceneryreg " SCENERYREG_VERSION_TEXT "\r\n");
     return 0;
   }
-  // Only the exact word switches the mode; anything else is the simulator folder, as always.
-  const bool unattended = args.size() > 1 && args[1] == "--unattended";
-  const int first = unattended ? 2 : 1;
+  // Switches stand before the simulator folder, in any order. Another word that begins with
+  // "--" there is an unknown switch, unless four arguments follow from it on: then it is the
+  // simulator folder, as it always was.
+  bool unattended = false, dry_run = false;
+  Text unknown_switch;
+  int first = 1;
+  for (; first < static_cast<int>(args.size()) && args[first].starts_with("--"); ++first) {
+    if (args[first] == "--unattended") {
+      unattended = true;
+    } else if (args[first] == "--dry-run") {
+      dry_run = true;
+    } else if (args.size() - first == 4) {
+      break;
+    } else if (unknown_switch.empty()) {
+      unknown_switch = args[first];
+    }
+  }
+  // The read-only runs never wait and always tell by their exit code.
+  unattended = unattended || dry_run;
+  const Text word = UpperText(CommandArgument(args, first + 1));
+  const bool inspecting = word == "LIST" || word == "CHECK";
+  if (!unknown_switch.empty() || (inspecting && (dry_run || args.size() - first != 2))) {
+    console.Print(Usage());
+    ReportError(unknown_switch.empty() ? word + " takes the simulator folder alone"
+                                       : "unknown switch " + unknown_switch);
+    return static_cast<int>(Outcome::BadArguments);
+  }
   UnattendedConsole unattended_console(console);
   Terminal& messages = unattended ? unattended_console : console;
 
   const Text separator = kPathSeparator;
-  console.Print("current Path is:" + CurrentFolder() + separator + "\r\n");
+  if (!inspecting) console.Print("current Path is:" + CurrentFolder() + separator + "\r\n");
 
   // Relative folders in the arguments are meant from the program's own folder, so that an
   // installer may pass paths relative to where it unpacked the tool. A program started by its
@@ -127,6 +170,19 @@ int RunMain(const CommandLine& command_line) {
   const Text program = CommandArgument(args, 0);
   const Text program_folder = ParentPath(program, separator, 1);
   if (program_folder != program) ChangeFolder(program_folder + separator);
+
+  if (inspecting) {
+    std::string err;
+    Outcome outcome = Outcome::LibraryNotFound;
+    if (!IsExact(command_line, first))
+      err = "the simulator folder holds a character the system code page cannot hold";
+    else if (word == "LIST")
+      outcome = ListSceneryLibrary(args[first], console, &err);
+    else
+      outcome = CheckSceneryLibrary(args[first], console, &err);
+    ReportError(err);
+    return static_cast<int>(outcome);
+  }
 
   ProductDetails details{CommandArgument(args, first), CommandArgument(args, first + 1),
                          CommandArgument(args, first + 2), CommandArgument(args, first + 3)};
@@ -158,7 +214,13 @@ int RunMain(const CommandLine& command_line) {
   }
 
   std::string err;
-  if (!failed) {
+  Text diff;
+  if (!failed && dry_run) {
+    DryRun dry = DryRunEdit(details, messages, &err);
+    result = dry.edit.result_text;
+    outcome = dry.edit.outcome;
+    diff = dry.diff;
+  } else if (!failed) {
     EditResult edit = EditSceneryLibrary(details, messages, EditSettings(), &err);
     result = edit.result_text;
     outcome = edit.outcome;
@@ -183,5 +245,6 @@ int RunMain(const CommandLine& command_line) {
       console.Print("\r\n");
     }
   }
+  if (dry_run) console.Print(diff + "Dry run: nothing was written.\r\n");
   return unattended ? static_cast<int>(outcome) : 0;
 }

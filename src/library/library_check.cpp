@@ -1,0 +1,174 @@
+#include "library_check.h"
+
+#include <cstring>
+#include <unordered_map>
+
+#include "library_file.h"
+#include "library_list.h"
+
+namespace {
+
+unsigned char Upper(unsigned char c) {
+  return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
+}
+
+// A folder as ADD compares it: without the blanks or tabs after it and then one "\" or "/".
+std::string_view FolderKey(std::string_view folder) {
+  while (!folder.empty() && (folder.back() == ' ' || folder.back() == '\t'))
+    folder.remove_suffix(1);
+  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+    folder.remove_suffix(1);
+  return folder;
+}
+
+// Folder keys hashed and compared with letters in either case.
+struct NoCaseHash {
+  size_t operator()(std::string_view s) const {
+    size_t hash = 14695981039346656037u;
+    for (unsigned char c : s) hash = (hash ^ Upper(c)) * 1099511628211u;
+    return hash;
+  }
+};
+struct NoCaseEqual {
+  bool operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (Upper(a[i]) != Upper(b[i])) return false;
+    }
+    return true;
+  }
+};
+
+// The line ends in text: LF, CR LF and a CR that no LF follows inside text.
+int LineEnds(std::string_view text) {
+  int ends = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    ends += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+  }
+  return ends;
+}
+
+Text Quoted(std::string_view value) {
+  Text quoted = "'";
+  AppendEscaped(value, &quoted);
+  return quoted + "'";
+}
+
+// Walks the sections in order and reports what each one adds to what the earlier ones held.
+class SectionChecker {
+ public:
+  SectionChecker(std::string_view library,
+                 const std::function<bool(std::string_view)>& folder_exists,
+                 const std::function<void(const Finding&)>& report)
+      : library_(library), folder_exists_(folder_exists), report_(report) {}
+
+  void Check(const AreaSection& section) {
+    const size_t offset = section.text.data() - library_.data();
+    line_ += LineEnds(library_.substr(counted_, offset - counted_));
+    counted_ = offset;
+    const int line = line_ + 1;
+
+    const int32_t area = NumberAfter(section.text, 1, '.');
+    if (area > 0) {
+      const auto [first, added] = areas_.emplace(area, line);
+      if (!added)
+        Report(line, Problem::SameAreaNumber, "area " + Escaped(section.area) +
+                                                  " has the number of the area on line " +
+                                                  NumberToText(first->second));
+    }
+    const int32_t layer = section.layer.at > 0 ? NumberAfter(section.text, section.layer.at, '=')
+                                               : 0;
+    if (layer > 0) {
+      const auto [first, added] = layers_.emplace(layer, line);
+      if (!added)
+        Report(line, Problem::SameLayer, "layer " + NumberToText(layer) +
+                                             " is also the layer of the section on line " +
+                                             NumberToText(first->second));
+    }
+    if (section.folder.at == 0)
+      Report(line, Problem::NoFolderEntry, "the section has no folder entry (local=)");
+    if (section.layer.at == 0)
+      Report(line, Problem::NoLayerEntry, "the section has no layer entry (Layer=)");
+    if (section.folder.at == 0) return;
+    const std::string_view key = FolderKey(section.folder.value);
+    if (!key.empty()) {
+      const auto [first, added] = folders_.emplace(key, line);
+      if (!added)
+        Report(line, Problem::SameFolder, "folder " + Quoted(section.folder.value) +
+                                              " is also registered on line " +
+                                              NumberToText(first->second));
+    }
+    if (!folder_exists_(section.folder.value))
+      Report(line, Problem::MissingFolder,
+             "folder " + Quoted(section.folder.value) + " does not exist");
+  }
+
+  void Report(int line, Problem problem, const Text& text) {
+    ++findings;
+    report_({line, problem, text});
+  }
+
+  int findings = 0;
+
+ private:
+  static Text Escaped(std::string_view value) {
+    Text escaped;
+    AppendEscaped(value, &escaped);
+    return escaped;
+  }
+
+  std::string_view library_;
+  const std::function<bool(std::string_view)>& folder_exists_;
+  const std::function<void(const Finding&)>& report_;
+  size_t counted_ = 0;  // line ends before this index are in line_
+  int line_ = 0;
+  std::unordered_map<int32_t, int> areas_, layers_;  // number: the first line that has it
+  std::unordered_map<std::string_view, int, NoCaseHash, NoCaseEqual> folders_;
+};
+
+}  // namespace
+
+CheckCount CheckLibraryText(std::string_view library,
+                            const std::function<bool(std::string_view)>& folder_exists,
+                            const std::function<void(const Finding&)>& report) {
+  SectionChecker checker(library, folder_exists, report);
+  const auto starts = [&](const char* mark) { return library.substr(0, 2) == mark; };
+  if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
+    checker.Report(1, Problem::Utf16,
+                   "the library is UTF-16 text (it begins with a byte-order mark): ADD and "
+                   "REMOVE never edit it, since they work on its bytes");
+    return {0, checker.findings};
+  }
+  const size_t nul = library.find('\0');
+  if (nul != std::string_view::npos)
+    checker.Report(1, Problem::NulBytes,
+                   "the library holds NUL bytes, the first on line " +
+                       NumberToText(LineEnds(library.substr(0, nul)) + 1) +
+                       ": it is no plain text");
+  const LibraryScan scan = ScanLibrary(library, Text(), Text());
+  if (scan.highest_area == 0)
+    checker.Report(1, Problem::NoNumberedArea,
+                   "no area header has a number above 0: ADD and REMOVE cannot edit the library");
+  if (scan.highest_layer == 0)
+    checker.Report(1, Problem::NoLayer,
+                   "no layer entry has a number above 0: ADD and REMOVE cannot edit the library");
+  CheckCount count;
+  VisitAreaSections(library, true, [&](const AreaSection& section) {
+    ++count.sections;
+    checker.Check(section);
+  });
+  count.findings = checker.findings;
+  return count;
+}
+
+Text FindingLine(const Finding& finding) {
+  return "line " + NumberToText(finding.line) + ": " + finding.text + "\r\n";
+}
+
+Text CheckSummaryLine(const CheckCount& count) {
+  const Text sections = NumberToText(count.sections) +
+                        (count.sections == 1 ? " area section" : " area sections");
+  if (count.findings == 0) return "No findings in " + sections + "\r\n";
+  return NumberToText(count.findings) + (count.findings == 1 ? " finding in " : " findings in ") +
+         sections + "\r\n";
+}
