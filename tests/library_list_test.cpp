@@ -1,0 +1,57 @@
+#include "library_list.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The rows of library, listed whole.
+Text Rows(const Text& library) {
+  Text rows;
+  EXPECT_EQ(AppendListRows(library, true, &rows), library.size());
+  return rows;
+}
+
+TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
+  struct Case {
+    Text library, rows;
+  };
+  const Case cases[] = {
+      // Text before the first area header is no section; keys match in any case.
+      {"[General]\r\nTitle=Lib\r\n[Area.007]\r\nTITLE=Alps\r\nlocal=C:\\Scenery\\Alps\r\n"
+       "Active=TRUE\r\nlayer=3\r\n\r\n",
+       "007\t3\tTRUE\tAlps\tC:\\Scenery\\Alps\r\n"},
+      // A missing key leaves its field empty; the first of two entries counts; a key that
+      // ends in Layer counts as the edit counts it.
+      {"[area.12]\nTitle=One\nTitle=Two\nMaxLayer=9\nLayer=4\n", "12\t9\t\tOne\t\r\n"},
+      // A header's number runs to "]" or the line end; a header inside a line opens a section,
+      // and a value ends at the section's end.
+      {"[Area.5.9] x\rLayer=1\r[Area.6\rTitle=a [AREA.7]\rActive=FALSE",
+       "5.9\t1\t\t\t\r\n6\t\t\ta \t\r\n7\t\tFALSE\t\t\r\n"},
+      // Blanks stay; a tab, another control byte and "%" are escaped, "\" is not.
+      {"[Area.1]\r\nTitle= A\tB%\r\nLocal=\\\\srv\\x\x7f\r\n", "1\t\t\t A%09B%25\t\\\\srv\\x%7F\r\n"},
+      {Text("[Area.2]\nTitle=\x01\0z\n", 19), "2\t\t\t%01%00z\t\r\n"},
+      {"no sections\r\nTitle=x\r\n", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Rows(c.library), c.rows) << c.library;
+}
+
+// A caller keeps the bytes not used and hands them in again with more: any cut of a library
+// into pieces gives the rows of the whole.
+TEST(AppendListRows, PiecesOfAnySizeGiveTheRowsOfTheWhole) {
+  const Text library = "[General]\r\nTitle=x\r\n[Area.001]\r\nTitle=First\r\nLocal=D:\\a\r\n"
+                       "Layer=1\r\n\r\n[aReA.002]\r\nTitle=Second [Area.003]\r\nLayer=2\r\n"
+                       "Active=TRUE\r\nlocal=D:\\b\r\n";
+  const Text whole = Rows(library);
+  for (size_t size = 1; size <= library.size(); ++size) {
+    Text rows, kept;
+    for (size_t at = 0; at <= library.size(); at += size) {
+      kept += library.substr(at, size);
+      const bool at_end = at + size >= library.size();
+      kept.erase(0, AppendListRows(kept, at_end, &rows));
+      if (at_end) break;
+    }
+    EXPECT_EQ(rows, whole) << "pieces of " << size;
+  }
+}
+
+}  // namespace
