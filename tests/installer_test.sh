@@ -24,6 +24,17 @@ holds "install: the library holds the section" \
 # A trailing separator on the simulator folder must not break the tool's command line.
 installs "second install: already registered" 10 \
   "$tmp/demo_setup.exe" /S "/SIM=$sim$SEP" "/D=$product"
+# Asked with --dry-run before anything is copied: the product registered in another folder, or
+# no library at all, stops the install with nothing copied.
+elsewhere=$(winpath "$tmp/Elsewhere")
+installs "install elsewhere: registered in another folder" 12 \
+  "$tmp/demo_setup.exe" /S "/SIM=$sim" "/D=$elsewhere"
+holds "install elsewhere: nothing copied" [ ! -e "$tmp/Elsewhere" ]
+installs "install without a library" 15 \
+  "$tmp/demo_setup.exe" /S "/SIM=$sim$SEP"none "/D=$elsewhere"
+holds "install without a library: nothing copied" [ ! -e "$tmp/Elsewhere" ]
+holds "the library as installed" \
+  cmp -s "$tmp/sim/scenery.cfg" <(cat "$sample"; section 013 13 "Demo Harbour Scenery" "$product")
 installs "uninstall" 0 "$tmp/Demo/uninstall.exe" /S "_?=$product"
 holds "uninstall: the library as before, with the CR LF pair of the cut" \
   cmp -s "$tmp/sim/scenery.cfg" <(cat "$sample"; printf '\r\n\r\n')
