@@ -186,7 +186,7 @@ version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../s
 check "--version prints the version" \
   "$([ "$rc$out" = "0sceneryreg $version$CRLF" ]; echo $?)" "$out"
 run --help
-codes=0; for c in 0 10 11 12 13 14 15 16 17; do grep -q "^ *$c  " "$tmp/out" || codes=$c; done
+codes=0; for c in 0 10 11 12 13 14 15 16 17 18; do grep -q "^ *$c  " "$tmp/out" || codes=$c; done
 check "--help names both actions and every exit code, in CR LF lines" "$([ "$rc$codes" = 00 ] &&
   [[ "$out" == *ADD*REMOVE* ]] && ! printf %s "$out" | grep -q $'[^\r]$'; echo $?)" "code $codes"
 
