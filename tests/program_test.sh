@@ -84,7 +84,7 @@ row "wrong action and empty title"   16 sample.cfg   sample.cfg   "$DETAILS"   "
 row "wrong action, no library"       16 none         none         "$NOLIB$SYNTAX"  "$sim" BAD "$product" "$title"
 row "every check fails"              16 none         none         "$NOLIB$DETAILS" "$sim" BAD "$product" ""
 row "no arguments"                   16 none         none         "$NOLIB$DETAILS"
-row "only the exact word switches"     16 none         none         "$NOLIB$SYNTAX"  --Unattended "$sim" ADD "$product" "$title"
+row "a -- word before four is the folder" 15 none         none         "$NOLIB"         --Unattended ADD "$product" "$title"
 if [ -z "$emu" ]; then
   unreadable="Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF"
   row "library that cannot be read" 17 fifo none "$unreadable" "$sim" ADD "$product" "$title"
