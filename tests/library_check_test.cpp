@@ -10,7 +10,7 @@ namespace {
 // Header lines 4, 9 and 14; every folder exists.
 const Text kClean =
     "[General]\r\nTitle=Lib\r\n\r\n"
-    "[Area.001]\r\nTitle=A\r\nLocal=D:\\A\r\nLayer=1\r\n\r\n"
+    "[Area.001]\r\nTitle=A\r\nLocal=D:\\Zoo\r\nLayer=1\r\n\r\n"
     "[Area.002]\r\nTitle=B\r\nLocal=D:\\B\r\nLayer=2\r\n\r\n"
     "[Area.003]\r\nTitle=C\r\nLocal=D:\\C\r\nLayer=3\r\n";
 
@@ -23,7 +23,7 @@ Text Planted(const std::vector<std::pair<Text, Text>>& plants) {
 
 // The finding lines of library, then its summary.
 Text Checked(const Text& library) {
-  const std::set<std::string_view> folders = {"D:\\A", "D:\\B", "D:\\C"};
+  const std::set<std::string_view> folders = {"D:\\Zoo", "D:\\B", "D:\\C"};
   Text lines;
   const CheckCount count = CheckLibraryText(
       library, [&](std::string_view folder) { return folders.count(folder) > 0; },
@@ -36,7 +36,7 @@ TEST(CheckLibraryText, EachFindingAloneAndTogether) {
                               same_layer = {"Layer=3", "layer=01"},
                               no_folder = {"Local=D:\\B\r\n", ""},
                               no_layer = {"Layer=2\r\n", ""},
-                              same_folder = {"Local=D:\\C", "LOCAL=d:\\a\\ "},
+                              same_folder = {"Local=D:\\C", "LOCAL=d:\\zoo\\ "},
                               gone = {"D:\\B", "D:\\Gone\t"},
                               nul = {"Title=B", Text("Title=\0B", 8)};
   const Text lib = "line 1: the library holds NUL bytes, the first on line 10: it is no plain text";
@@ -53,8 +53,8 @@ TEST(CheckLibraryText, EachFindingAloneAndTogether) {
        "line 9: the section has no folder entry (local=)\r\n1 finding in 3 area sections\r\n"},
       {Planted({no_layer}),
        "line 9: the section has no layer entry (Layer=)\r\n1 finding in 3 area sections\r\n"},
-      {Planted({same_folder}), "line 14: folder 'd:\\a\\ ' is also registered on line 4\r\n"
-                               "line 14: folder 'd:\\a\\ ' does not exist\r\n"
+      {Planted({same_folder}), "line 14: folder 'd:\\zoo\\ ' is also registered on line 4\r\n"
+                               "line 14: folder 'd:\\zoo\\ ' does not exist\r\n"
                                "2 findings in 3 area sections\r\n"},
       {Planted({gone}),
        "line 9: folder 'D:\\Gone%09' does not exist\r\n1 finding in 3 area sections\r\n"},
@@ -64,8 +64,8 @@ TEST(CheckLibraryText, EachFindingAloneAndTogether) {
              "line 9: area 1 has the number of the area on line 4\r\n"
              "line 9: the section has no layer entry (Layer=)\r\n"
              "line 13: layer 1 is also the layer of the section on line 4\r\n"
-             "line 13: folder 'd:\\a\\ ' is also registered on line 4\r\n"
-             "line 13: folder 'd:\\a\\ ' does not exist\r\n"
+             "line 13: folder 'd:\\zoo\\ ' is also registered on line 4\r\n"
+             "line 13: folder 'd:\\zoo\\ ' does not exist\r\n"
              "6 findings in 3 area sections\r\n"},
       // Libraries ADD and REMOVE cannot edit.
       {Planted({{"[Area.001]", "[Area.x]"}, {"[Area.002]", "[Area.0]"}, {"[Area.003]", "[Area.]"}}),

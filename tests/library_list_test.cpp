@@ -22,7 +22,9 @@ TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
        "007\t3\tTRUE\tAlps\tC:\\Scenery\\Alps\r\n"},
       // A missing key leaves its field empty; the first of two entries counts; a key that
       // ends in Layer counts as the edit counts it.
-      {"[area.12]\nTitle=One\nTitle=Two\nMaxLayer=9\nLayer=4\n", "12\t9\t\tOne\t\r\n"},
+      {"[area.12]\nXitle=No\nTitle=One, with a title longer than two vectors\nTitle=Two\n"
+       "MaxLayer=9\nLayer=4\n",
+       "12\t9\t\tOne, with a title longer than two vectors\t\r\n"},
       // A header's number runs to "]" or the line end; a header inside a line opens a section,
       // and a value ends at the section's end.
       {"[Area.5.9] x\rLayer=1\r[Area.6\rTitle=a [AREA.7]\rActive=FALSE",
