@@ -31,12 +31,16 @@ times() {
   done
   printf '%s\n' "${all[@]}" | median
 }
-peak_kb() { /usr/bin/time -f %M -o "$work/rss" "$@" </dev/null >/dev/null 2>&1 || true; tail -1 "$work/rss"; }
+peak_kb() {
+  /usr/bin/time -f %M -o "$work/rss" "$@" </dev/null >/dev/null 2>&1 || true
+  tail -1 "$work/rss"
+}
 
 fresh() { cp "$lib" "$sim/scenery.cfg"; rm -f "$prod/scenery_beforeinstall.cfg"; }
 warm() { cat "$sim/scenery.cfg" >/dev/null; }
 
-echo "| areas | library | cat ms | LIST ms | LIST/cat | LIST peak (x library) | ADD ms | dry ADD ms | REMOVE ms | dry REMOVE ms | CHECK ms | CHECK growth |"
+echo -n "| areas | library | cat ms | LIST ms | LIST/cat | LIST peak (x library) | ADD ms "
+echo "| dry ADD ms | REMOVE ms | dry REMOVE ms | CHECK ms | CHECK growth |"
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
 last_check=""
 for n in 100000 1000000; do

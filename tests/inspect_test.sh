@@ -68,8 +68,8 @@ listed() {
     "exit $rc; printed $(printf %q "$out"); $(head -c 300 "$tmp/err")"
 }
 H=$'area\tlayer\tactive\ttitle\tfolder\r\n'
-printf '[General]\r\nTitle=x\r\n[Area.007]\r\nTitle=Alps\tNorth\r\nlocal=C:\\Alps\r\nactive=TRUE\r\n'\
-'Layer=3\r\n[area.8]\r\nLayer=9' > small.cfg
+printf '[General]\r\nTitle=x\r\n[Area.007]\r\nTitle=Alps\tNorth\r\nlocal=C:\\Alps\r\n%b' \
+  'active=TRUE\r\nLayer=3\r\n[area.8]\r\nLayer=9' > small.cfg
 rows=$'007\t3\tTRUE\tAlps%09North\tC:\\Alps\r\n8\t9\t\t\t\r\n'
 printf '\xff\xfe[\0A\0r\0e\0a\0.\x001\0]\0' > utf16.cfg
 printf '[Area.1]\rTitle=A\0B\rLayer=1\r[Area.2]\rLocal=x%%\r' > crnul.cfg
@@ -107,7 +107,9 @@ count=$([ -n "$emu" ] && echo 5 || echo 6)
 listed "CHECK, clean"           0  clean.cfg    $'No findings in 2 area sections\r\n' "$sim" CHECK
 listed "CHECK, findings"        18 faulty.cfg   "${want}$count findings in 4 area sections"$'\r\n' \
   "$sim" check
-listed "CHECK of UTF-16"        18 utf16.cfg    "line 1: the library is UTF-16 text (it begins with a byte-order mark): ADD and REMOVE never edit it, since they work on its bytes"$'\r\n1 finding in 0 area sections\r\n' "$sim" CHECK
+utf16="line 1: the library is UTF-16 text (it begins with a byte-order mark): ADD and REMOVE"
+utf16+=" never edit it, since they work on its bytes"$'\r\n1 finding in 0 area sections\r\n'
+listed "CHECK of UTF-16"        18 utf16.cfg    "$utf16" "$sim" CHECK
 listed "CHECK over 1 GiB"       17 huge.cfg     "" "$sim" CHECK
 listed "CHECK, no library"      15 none         "" "$sim" CHECK
 [ -n "$emu" ] || listed "CHECK, a FIFO" 17 fifo "" "$sim" CHECK

@@ -30,7 +30,8 @@ TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
       {"[Area.5.9] x\rLayer=1\r[Area.6\rTitle=a [AREA.7]\rActive=FALSE",
        "5.9\t1\t\t\t\r\n6\t\t\ta \t\r\n7\t\tFALSE\t\t\r\n"},
       // Blanks stay; a tab, another control byte and "%" are escaped, "\" is not.
-      {"[Area.1]\r\nTitle= A\tB%\r\nLocal=\\\\srv\\x\x7f\r\n", "1\t\t\t A%09B%25\t\\\\srv\\x%7F\r\n"},
+      {"[Area.1]\r\nTitle= A\tB%\r\nLocal=\\\\srv\\x\x7f\r\n",
+       "1\t\t\t A%09B%25\t\\\\srv\\x%7F\r\n"},
       {Text("[Area.2]\nTitle=\x01\0z\n", 19), "2\t\t\t%01%00z\t\r\n"},
       {"no sections\r\nTitle=x\r\n", ""},
   };
