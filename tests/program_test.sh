@@ -162,7 +162,8 @@ keys() {
 stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /dev/null \
 <>keys.in > screen & local pid=$!
   for i in $(seq $n); do  # typed once the i-th caution waits with the echo off, or the run ended
-    case $how in early) ;; "") within 60 eval '(($(shown | grep -o Caution | wc -l) >= i)) && raw' ;;
+    case $how in early) ;;
+      "") within 60 eval '(($(shown | grep -o Caution | wc -l) >= i)) && raw' ;;
       *) within 60 test -e rc ;; esac || check "keys: $1: the run came to its wait" 1
     [ -n "$how$emu" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout \
       60 "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
