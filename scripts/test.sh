@@ -42,7 +42,8 @@ for preset in native sanitize windows; do
   counts=$(sed -n 's/.*tests passed, \([0-9]*\) tests* failed out of \([0-9]*\)$/\1 \2/p' \
     "$log")
   read -r bad total <<<"${counts:-0 0}"
-  names=$(sed -n '/following tests FAILED/,$ s/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$log" | tr '\n' ' ')
+  names=$(sed -n '/following tests FAILED/,$ s/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$log" |
+    tr '\n' ' ')
   [ "$total" -gt 0 ] || ok=1
   verdict "$preset" "$ok" "$((total - bad))/$total${names:+, failing: $names}"
 done
