@@ -90,8 +90,7 @@ TEST(ScanLibrary, FindsAFolderAcrossTheStretchesOfAMappedLibrary) {
     WriteRaw(path, text);
     FileContent content;
     std::string err;
-    RecordingTerminal terminal;
-    ASSERT_EQ(ReadWholeFile(path, true, terminal, 1 << 20, &content, nullptr, &err), kReadDone);
+    ASSERT_EQ(ReadWholeFile(path, 1 << 20, &content, nullptr, &err), kReadDone);
     ASSERT_EQ(ScanLibrary(content.bytes, "", folder, true).folder_pos, static_cast<int>(at) + 1);
   }
 }

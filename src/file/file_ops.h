@@ -7,16 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "files.h"
+#include "file_types.h"
 #include "text.h"
-
-// An open file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
-struct FileHandle {
-  intptr_t value = -1;
-};
-
-// The system's text for the last failed call (errno / GetLastError), with its number.
-std::string SystemError();
 
 // The file a write to path really lands in: symbolic links followed (on Windows junctions
 // too, and "/" turned into "\"). A missing file at the end is no failure, and leaves the path

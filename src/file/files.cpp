@@ -104,8 +104,8 @@ bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, 
 
 }  // namespace
 
-ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          FileContent* content, FileStamp* stamp, std::string* err) {
+ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, FileStamp* stamp,
+                          std::string* err) {
   FileHandle file;
   ReadFailure failure = OpenForReading(path, &file, err)
                             ? ReadOpenFile(file, limit, content, stamp, err)
@@ -114,12 +114,12 @@ ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size
   if (failure != kReadDone) {
     content->copy.clear();
     content->bytes = std::string_view();
-    if (!quiet && failure != kTooLarge) {
-      ShowMessage(terminal, "Error opening file: " + path + "   Errorcode=" +
-                                NumberToText(failure));
-    }
   }
   return failure;
+}
+
+Text ReadFailureMessage(const Text& path, ReadFailure failure) {
+  return "Error opening file: " + path + "   Errorcode=" + NumberToText(failure);
 }
 
 bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,

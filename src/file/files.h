@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "file_types.h"
 #include "memory.h"
-#include "terminal.h"
 #include "text.h"
 
 // Separator inserted between a folder and a name: "\" on Windows, "/" elsewhere.
@@ -18,17 +18,6 @@ extern const char kPathSeparator[];
 
 // Why ReadWholeFile failed; 2 and 3 are the numbers its message shows.
 enum ReadFailure { kReadDone = 0, kCannotOpen = 2, kCannotMeasure = 3, kTooLarge = 4 };
-
-// Which file a path led to and what state it was in: any change of content, of metadata or of
-// the file itself (replaced by a rename) changes the stamp.
-struct FileStamp {
-  uint64_t volume = 0;   // device / volume serial number
-  uint64_t index = 0;    // inode / file index
-  int64_t size = 0;
-  int64_t modified = 0;  // last write, in the platform's finest unit
-  int64_t changed = 0;   // last change of content or metadata where the platform keeps it
-  bool operator==(const FileStamp&) const = default;
-};
 
 // A file's bytes as read: the file itself, mapped, where the platform can, else a copy.
 struct FileContent {
@@ -42,10 +31,13 @@ struct FileContent {
 
 // Reads the whole file at path into *content, byte for byte, and when stamp is given, what the
 // file was as it was read. A file of more than limit bytes, or one that keeps growing or never
-// ends, is refused with kTooLarge before limit + 1 bytes are held. Unless quiet, kCannotOpen
-// and kCannotMeasure are first shown on terminal as "Error opening file: <path>   Errorcode=<n>".
-ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          FileContent* content, FileStamp* stamp, std::string* err);
+// ends, is refused with kTooLarge before limit + 1 bytes are held.
+ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, FileStamp* stamp,
+                          std::string* err);
+
+// What the user is shown when path could not be read for failure (kCannotOpen or
+// kCannotMeasure): "Error opening file: <path>   Errorcode=<n>".
+Text ReadFailureMessage(const Text& path, ReadFailure failure);
 
 // What a replace must still find in place: the file as it was read.
 struct ReplaceGuard {

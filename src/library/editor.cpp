@@ -72,10 +72,13 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     // backup nor be written over the library.
     FileContent library;
     ReplaceGuard guard{FileStamp(), settings.last_moment};
-    ReadFailure read = ReadWholeFile(library_path, false, held, settings.size_limit, &library,
-                                     &guard.read, err);
+    ReadFailure read = ReadWholeFile(library_path, settings.size_limit, &library, &guard.read,
+                                     err);
     if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
-    if (read != kReadDone) return {Text(), Outcome::LibraryNotSaved};
+    if (read != kReadDone) {
+      ShowMessage(held, ReadFailureMessage(library_path, read));
+      return {Text(), Outcome::LibraryNotSaved};
+    }
     if (AddMayPassLimit(details, library.bytes.size(), settings.size_limit)) {
       *err = "adding to " + library_path + " would take it past " +
              std::to_string(settings.size_limit) + " bytes";
