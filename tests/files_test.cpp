@@ -52,9 +52,8 @@ TEST(WriteWholeFile, RefusesATargetItCannotInspect) {
   std::filesystem::create_symlink("b", folder.Path("a"), error);
   std::filesystem::create_symlink("a", folder.Path("b"), error);
   if (error) GTEST_SKIP() << "no symbolic links here";
-  bool changed = false;
   std::string err;
-  EXPECT_FALSE(WriteWholeFile(folder.Path("a"), {"new"}, nullptr, &changed, &err));
+  EXPECT_EQ(WriteWholeFile(folder.Path("a"), {"new"}, nullptr, &err), WriteResult::kFailed);
   EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("a")));
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"a", "b"}));
 }
@@ -66,10 +65,10 @@ TEST(WriteNewFile, ExactlyOneOfRacingRunsCreatesTheFileWithItsContent) {
     std::vector<std::future<bool>> runs;
     for (char run = 'a'; run < 'e'; ++run) {
       runs.push_back(std::async(std::launch::async, [&path, run] {
-        bool created = false;
         std::string err;
-        EXPECT_TRUE(WriteNewFile(path, std::string(200000, run), path, &created, &err)) << err;
-        return created;
+        const WriteResult result = WriteNewFile(path, std::string(200000, run), path, &err);
+        EXPECT_NE(result, WriteResult::kFailed) << err;
+        return result == WriteResult::kWritten;
       }));
     }
     std::string creators;

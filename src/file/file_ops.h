@@ -37,14 +37,13 @@ bool ReadSome(FileHandle file, char* data, size_t size, size_t* got, std::string
 // Closes *file, when open.
 void CloseFile(FileHandle* file);
 
-// Whether a new file may take target's place: not when target is a folder or marked
-// read-only. *exists tells whether there is a file at target; only "no such file" counts as
-// none, and any other failure to inspect it is one.
-bool CheckReplaceable(const Text& target, bool* exists, std::string* err);
+// Whether a new file may take target's place, and whether there is a file there now: kFailed
+// when target is a folder, is marked read-only or cannot be inspected.
+Presence CheckReplaceable(const Text& target, std::string* err);
 
 // Whether anything is at path itself, a link (even a dangling one) or a reparse point
-// included, which is not followed. Only "no such file" counts as nothing.
-bool NameTaken(const Text& path, bool* taken, std::string* err);
+// included, which is not followed.
+Presence NameTaken(const Text& path, std::string* err);
 
 // Creates an empty temporary file beside target, named by TemporaryName, that stays held
 // until closed: RemoveUnlessHeld passes it over meanwhile. When like is given, nobody but this
@@ -68,9 +67,9 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_
                   std::string* err);
 
 // Renames the temporary to target, over an existing file when replace, and otherwise only
-// when target does not exist yet (false with *existed set when it did).
-bool MoveIntoPlace(FileHandle temporary, const Text& temporary_path, const Text& target,
-                   bool replace, bool* existed, std::string* err);
+// when target does not exist yet (kNameTaken when it did).
+WriteResult MoveIntoPlace(FileHandle temporary, const Text& temporary_path, const Text& target,
+                          bool replace, std::string* err);
 
 // Closes and deletes a temporary that was not moved into place.
 void DiscardTemporary(FileHandle* temporary, const Text& temporary_path);

@@ -48,20 +48,19 @@ struct ReplaceGuard {
 // Replaces the file's content with the pieces, one after another, atomically and durably,
 // keeping what the user set on the file (owner, permissions, ACLs, attributes). The owner keeps
 // every right they had or nothing changes. Nothing is saved while a mapping has been cut short
-// (MappingIntact). With a guard, a file that is no longer the one read is left as it is: false
-// with *changed set. On false the old file is byte-identical and no temporary file is left
-// behind.
-bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
-                    const ReplaceGuard* guard, bool* changed, std::string* err);
+// (MappingIntact). With a guard, a file that is no longer the one read is left as it is:
+// kChangedMeanwhile. Unless kWritten, the old file is byte-identical and no temporary file is
+// left behind.
+WriteResult WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
+                           const ReplaceGuard* guard, std::string* err);
 
 // Creates the file at path with content, atomically and durably, unless anything at all is at
-// that name, a link included, which is never followed: then *created is false and nothing
-// changes. The file gets the owner and permissions of the file like, and when it may not,
+// that name, a link included, which is never followed: then kNameTaken, and nothing changes. The file gets the owner and permissions of the file like, and when it may not,
 // stays private to this process. Of runs racing for one path, exactly one creates it. Nothing
 // is created while a mapping has been cut short. written, when given, is called once the content
 // has been handed to the system, before it is flushed to disk.
-bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
-                  std::string* err, const std::function<void()>& written = nullptr);
+WriteResult WriteNewFile(const Text& path, std::string_view content, const Text& like,
+                         std::string* err, const std::function<void()>& written = nullptr);
 
 // Deletes the temporaries that a dead run left beside path, whoever owns them; those of live
 // runs stay.

@@ -252,29 +252,39 @@ void CloseFile(FileHandle* file) {
   file->value = -1;
 }
 
-bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
+namespace {
+
+// kAbsent only for "no such file": one that could not be inspected is no new file, and
+// replacing it as one would drop its owner, permissions and ACL.
+Presence Inspected(const Text& path, int result, std::string* err) {
+  if (result == 0) return Presence::kPresent;
+  if (errno == ENOENT) return Presence::kAbsent;
+  Fail(err, "cannot inspect " + path);
+  return Presence::kFailed;
+}
+
+}  // namespace
+
+Presence CheckReplaceable(const Text& target, std::string* err) {
   struct stat st;
-  *exists = stat(target.c_str(), &st) == 0;
-  // A file that could not be inspected is no new file: replacing it as one would drop its
-  // owner, permissions and ACL.
-  if (!*exists) return errno == ENOENT || Fail(err, "cannot inspect " + target);
+  const Presence present = Inspected(target, stat(target.c_str(), &st), err);
+  if (present != Presence::kPresent) return present;
   if (!S_ISREG(st.st_mode)) {
     *err = target + " is not a regular file";
-    return false;
+    return Presence::kFailed;
   }
   // Root passes every access() test, so a file without any write bit counts as read-only
   // too: the user marked it so on purpose.
   if (access(target.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     *err = target + " is read-only";
-    return false;
+    return Presence::kFailed;
   }
-  return true;
+  return Presence::kPresent;
 }
 
-bool NameTaken(const Text& path, bool* taken, std::string* err) {
+Presence NameTaken(const Text& path, std::string* err) {
   struct stat st;
-  *taken = lstat(path.c_str(), &st) == 0;
-  return *taken || errno == ENOENT || Fail(err, "cannot inspect " + path);
+  return Inspected(path, lstat(path.c_str(), &st), err);
 }
 
 bool CreateTemporary(const Text& target, const Text& like, Text* temporary, FileHandle* file,
@@ -347,30 +357,28 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text&, std::stri
   return KeepOwnerRights(fd, st, like, err);
 }
 
-bool MoveIntoPlace(FileHandle, const Text& temporary_path, const Text& target, bool replace,
-                   bool* existed, std::string* err) {
-  *existed = false;
+WriteResult MoveIntoPlace(FileHandle, const Text& temporary_path, const Text& target,
+                          bool replace, std::string* err) {
   if (replace) {
-    return rename(temporary_path.c_str(), target.c_str()) == 0 ||
-           Fail(err, "cannot rename the new file over " + target);
+    if (rename(temporary_path.c_str(), target.c_str()) == 0) return WriteResult::kWritten;
+    Fail(err, "cannot rename the new file over " + target);
+    return WriteResult::kFailed;
   }
   if (renameat2(AT_FDCWD, temporary_path.c_str(), AT_FDCWD, target.c_str(),
                 RENAME_NOREPLACE) == 0) {
-    return true;
+    return WriteResult::kWritten;
   }
   // Network and older file systems have no such rename; a hard link is created only if the
   // name is free just as well.
   if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
     if (link(temporary_path.c_str(), target.c_str()) == 0) {
       unlink(temporary_path.c_str());
-      return true;
+      return WriteResult::kWritten;
     }
   }
-  if (errno == EEXIST) {
-    *existed = true;
-    return true;
-  }
-  return Fail(err, "cannot create " + target);
+  if (errno == EEXIST) return WriteResult::kNameTaken;
+  Fail(err, "cannot create " + target);
+  return WriteResult::kFailed;
 }
 
 void DiscardTemporary(FileHandle* temporary, const Text& temporary_path) {

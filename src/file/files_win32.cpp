@@ -344,27 +344,37 @@ void CloseFile(FileHandle* file) {
   file->value = -1;
 }
 
-bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
-  DWORD attributes = GetFileAttributesA(target.c_str());
-  *exists = attributes != INVALID_FILE_ATTRIBUTES;
-  // A file that could not be inspected is no new file: replacing it as one would drop its
-  // security.
-  if (!*exists && !IsMissing(GetLastError())) return Fail(err, "cannot inspect " + target);
-  if (*exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    *err = target + " is a folder";
-    return false;
-  }
-  if (*exists && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    *err = target + " is read-only";
-    return false;
-  }
-  return true;
+namespace {
+
+// What GetFileAttributesA's attributes for path say is there: kAbsent only for "no such file".
+// One that could not be inspected is no new file: replacing it as one would drop its security.
+Presence Inspected(const Text& path, DWORD attributes, std::string* err) {
+  if (attributes != INVALID_FILE_ATTRIBUTES) return Presence::kPresent;
+  if (IsMissing(GetLastError())) return Presence::kAbsent;
+  Fail(err, "cannot inspect " + path);
+  return Presence::kFailed;
 }
 
-bool NameTaken(const Text& path, bool* taken, std::string* err) {
+}  // namespace
+
+Presence CheckReplaceable(const Text& target, std::string* err) {
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  const Presence present = Inspected(target, attributes, err);
+  if (present != Presence::kPresent) return present;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *err = target + " is a folder";
+    return Presence::kFailed;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    *err = target + " is read-only";
+    return Presence::kFailed;
+  }
+  return Presence::kPresent;
+}
+
+Presence NameTaken(const Text& path, std::string* err) {
   // The attributes of a link or junction itself: the call does not follow reparse points.
-  *taken = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  return *taken || IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
+  return Inspected(path, GetFileAttributesA(path.c_str()), err);
 }
 
 bool CreateTemporary(const Text& target, const Text& like, Text* temporary, FileHandle* file,
@@ -450,15 +460,13 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_
   return CopySecurity(like, temporary, temporary_path, err);
 }
 
-bool MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool replace,
-                   bool* existed, std::string* err) {
-  *existed = false;
-  if (RenameByHandle(Handle(temporary), target, replace)) return true;
-  if (!replace && (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
-    *existed = true;
-    return true;
-  }
-  return Fail(err, "cannot put the new file in place of " + target);
+WriteResult MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool replace,
+                          std::string* err) {
+  if (RenameByHandle(Handle(temporary), target, replace)) return WriteResult::kWritten;
+  if (!replace && (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS))
+    return WriteResult::kNameTaken;
+  Fail(err, "cannot put the new file in place of " + target);
+  return WriteResult::kFailed;
 }
 
 void DiscardTemporary(FileHandle* temporary, const Text&) {

@@ -94,10 +94,10 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     std::promise<void> handed_over;
     const auto write_backup = [&] {
       bool told = false;
-      WriteNewFile(backup_path, library.bytes, library_path, &backup_made, &backup_err, [&] {
+      backup_made = WriteNewFile(backup_path, library.bytes, library_path, &backup_err, [&] {
         handed_over.set_value();
         told = true;
-      });
+      }) == WriteResult::kWritten;
       if (!told) handed_over.set_value();
     };
     std::thread backup;
@@ -118,13 +118,15 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     if (!edit.caution_text.empty()) ShowMessage(held, edit.caution_text);
     // An unchanged text is not written: the same bytes again could only undo what another
     // program wrote since the read.
-    bool changed = false;
-    if (!edit.changed || WriteWholeFile(library_path, EditedLibrary(library.bytes, edit), &guard,
-                                        &changed, err)) {
+    const WriteResult written =
+        edit.changed ? WriteWholeFile(library_path, EditedLibrary(library.bytes, edit), &guard, err)
+                     : WriteResult::kWritten;
+    if (written == WriteResult::kWritten) {
       err->clear();
       return {edit.result_text, edit.outcome};
     }
-    if (!changed || attempt == 1) return {kSaveFailureText, Outcome::LibraryNotSaved};
+    if (written != WriteResult::kChangedMeanwhile || attempt == 1)
+      return {kSaveFailureText, Outcome::LibraryNotSaved};
   }
 }
 
