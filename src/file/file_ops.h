@@ -10,6 +10,10 @@
 #include "file_types.h"
 #include "text.h"
 
+// Sets *err to what and the system's reason for the last failed call; false, for a failing step
+// to return.
+bool Fail(std::string* err, const Text& what);
+
 // The file a write to path really lands in: symbolic links followed (on Windows junctions
 // too, and "/" turned into "\"). A missing file at the end is no failure, and leaves the path
 // as given; a link on the way that cannot be inspected or read is.
@@ -57,14 +61,6 @@ bool WriteAll(FileHandle file, const char* data, size_t size, std::string* err);
 
 // Forces what was written to file onto the disk.
 bool FlushFile(FileHandle file, std::string* err);
-
-// Gives the open temporary what the user set on the file like: owner and group where
-// permitted, permission bits, the access ACL or none, and extended attributes (POSIX);
-// creation time, attributes, and owner, group and DACL where they differ (Windows). When the
-// temporary cannot belong to like's owner, an ACL entry keeps the owner's rights; false where
-// there is no ACL.
-bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
-                  std::string* err);
 
 // Renames the temporary to target, over an existing file when replace, and otherwise only
 // when target does not exist yet (kNameTaken when it did).

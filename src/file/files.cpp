@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "file_metadata.h"
 #include "file_ops.h"
 
 namespace {
@@ -112,6 +113,11 @@ WriteResult PlaceFile(const Text& target, const std::vector<std::string_view>& p
 }
 
 }  // namespace
+
+bool Fail(std::string* err, const Text& what) {
+  *err = what + ": " + SystemError();
+  return false;
+}
 
 ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, FileStamp* stamp,
                           std::string* err) {
