@@ -91,7 +91,9 @@ TEST(ScanLibrary, FindsAFolderAcrossTheStretchesOfAMappedLibrary) {
     FileContent content;
     std::string err;
     ASSERT_EQ(ReadWholeFile(path, 1 << 20, &content, nullptr, &err), kReadDone);
-    ASSERT_EQ(ScanLibrary(content.bytes, "", folder, true).folder_pos, static_cast<int>(at) + 1);
+    const MappingCopies copies;
+    ASSERT_EQ(ScanLibrary(content.bytes, "", folder, true, &copies).folder_pos,
+              static_cast<int>(at) + 1);
   }
 }
 

@@ -13,9 +13,6 @@
 #include "memory.h"
 #include "text.h"
 
-// Separator inserted between a folder and a name: "\" on Windows, "/" elsewhere.
-extern const char kPathSeparator[];
-
 // Why ReadWholeFile failed; 2 and 3 are the numbers its message shows.
 enum ReadFailure { kReadDone = 0, kCannotOpen = 2, kCannotMeasure = 3, kTooLarge = 4 };
 

@@ -16,8 +16,6 @@
 #include "file_ops.h"
 #include "files.h"
 
-const char kPathSeparator[] = "/";
-
 namespace {
 
 int Fd(FileHandle file) { return static_cast<int>(file.value); }

@@ -11,8 +11,6 @@
 #include "file_security_win32.h"
 #include "files.h"
 
-const char kPathSeparator[] = "\\";
-
 namespace {
 
 HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }

@@ -107,7 +107,8 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
       write_backup();
     }
     if (backup.joinable()) handed_over.get_future().wait();
-    LibraryEdit edit = EditLibraryText(library.bytes, details, false);
+    const MappingCopies copies;
+    LibraryEdit edit = EditLibraryText(library.bytes, details, false, &copies);
     if (backup.joinable()) backup.join();
     if (!edit.result_text.empty()) edit.result_text = AddReport(edit, details, backup_made);
     // Nothing found in a library cut short under the run, not even a caution, is true of it.

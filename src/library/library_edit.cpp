@@ -42,10 +42,10 @@ Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool back
 // The conflict checks, over the one scan of the library as read: the searches ignore case
 // themselves, so the edit holds one copy of the library and no more.
 static void CheckLibrary(std::string_view library, const ProductDetails& details,
-                         LibraryEdit& edit) {
+                         const ByteSource* copies, LibraryEdit& edit) {
   // REMOVE needs no more than the folder entry's section: the walk may end there.
   const LibraryScan scan = ScanLibrary(library, details.product_title, details.product_folder,
-                                       IsAction(details.action, "REMOVE"));
+                                       IsAction(details.action, "REMOVE"), copies);
   edit.area_number = scan.highest_area;
   edit.layer_number = scan.highest_layer;
 
@@ -90,9 +90,9 @@ static Outcome EditOutcome(const LibraryEdit& edit, const ProductDetails& detail
 }
 
 LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& details,
-                            bool backup_made) {
+                            bool backup_made, const ByteSource* copies) {
   LibraryEdit edit;
-  CheckLibrary(library, details, edit);
+  CheckLibrary(library, details, copies, edit);
   edit.kept_head = library.size();
   edit.resumed_at = library.size();
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "byte_source.h"
 #include "outcome.h"
 #include "product_details.h"
 #include "text.h"
@@ -37,9 +38,9 @@ struct LibraryEdit {
 
 // Runs the checks, the scans and the ADD or REMOVE edit of details over library (as read),
 // backup_made telling whether the report may name the backup. Searches the text as it is, with
-// no upper-cased copy.
+// no upper-cased copy; a REMOVE's search takes its copies from copies, when given.
 LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& details,
-                            bool backup_made);
+                            bool backup_made, const ByteSource* copies = nullptr);
 
 // The report of the ADD that edit made for details, naming the backup when backup_made.
 Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool backup_made);

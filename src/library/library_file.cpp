@@ -9,8 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "files.h"
-#include "memory.h"
 
 // What the editor searches for; letters match without case.
 static const char kAreaHeaderKey[] = "[area.";
@@ -271,13 +269,15 @@ void LowerTo(std::atomic<size_t>& limit, size_t value) {
 
 // The first folder entry (the one ScanPart finds) whose "=" stands at the 0-based indexes
 // [begin, end) of library, 0 when there is none: no stop but those that may start the entry.
-int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text& pattern) {
+int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text& pattern,
+                  const ByteSource* copies) {
   EntrySearch search = SearchOver(library, begin, end, pattern, true);
   const NoCaseByte last(pattern.back());
   const char* s = library.data();
   const size_t n = library.size(), m = pattern.size();
   // Where the library is a mapped file, the entries are looked for in copies of its stretches,
-  // and only one that holds the pattern is read in place.
+  // and only one that holds the pattern is read in place: the first look at a mapped page costs
+  // more than a copy of it through the system.
   constexpr size_t kStretch = 256 << 10;
   std::unique_ptr<char[]> copy;
   size_t copied_from = 0, copied_to = 0;  // copy holds library bytes [copied_from, copied_to)
@@ -288,7 +288,7 @@ int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text
       if (!copy) copy = std::make_unique<char[]>(std::min(kStretch, end - begin) + 63 + m);
       copied_from = i - 5;
       copied_to = std::min(n, std::min(end, i + kStretch) + 58 + m);
-      copied = CopyOutOfMapping(s + copied_from, copied_to - copied_from, copy.get());
+      copied = copies && copies->Copy(s + copied_from, copied_to - copied_from, copy.get());
     }
     uint64_t stops = !whole ? i >= 5 && s[i] == '=' && (s[i - 5] | kLowerBit) == 'l'
                             : FolderStopsAt64(copied ? copy.get() + (i - copied_from) : s + i,
@@ -327,7 +327,7 @@ LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, cons
         found[k] = ScanPart(library, begin, end, title_pattern, folder_pattern);
         continue;
       }
-      found[k].folder_pos = FolderEntryIn(library, begin, end, folder_pattern);
+      found[k].folder_pos = FolderEntryIn(library, begin, end, folder_pattern, plan.copies);
       if (found[k].folder_pos > 0) LowerTo(walked_to, k + 1);
     }
   };
@@ -385,12 +385,12 @@ LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, cons
 }
 
 LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder,
-                        bool until_folder) {
+                        bool until_folder, const ByteSource* copies) {
   // A large library is walked by two threads: the first look at each page of a mapped file,
   // most of the walk's time, is then shared by two processors (173 ms alone, 100 ms shared for
   // the 155 MB library on this project's machine). Pieces of 4 MiB end a walk until the folder
   // entry soon after it.
   constexpr size_t kPiece = size_t{4} << 20;
   return ScanLibraryInParts(library, title, folder,
-                            {kPiece, library.size() > kPiece ? 2 : 1, until_folder});
+                            {kPiece, library.size() > kPiece ? 2 : 1, until_folder, copies});
 }

@@ -11,6 +11,9 @@
 // look at a text take a std::string_view, so that a library mapped from its file needs no copy.
 using Text = std::string;
 
+// Separator inserted between a folder and a name: "\" on Windows, "/" elsewhere.
+extern const char kPathSeparator[];
+
 // Number of bytes of t. Inline, like ByteAt: the scans call both for every byte they look at.
 inline int TextLength(std::string_view t) {
   return static_cast<int>(t.size());
