@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "font8x8.h"
+#include "keys.h"
 #include "text_screen.h"
 #include "window_terminal.h"
 
@@ -66,42 +67,22 @@ Text ProgramTitle() {
   return WindowTitle(n > 0 ? Text(path, n) : Text("sceneryreg"), '/');
 }
 
-bool IsModifierOrLock(SDL_Keycode key) {
-  switch (key) {
-    case SDLK_LSHIFT: case SDLK_RSHIFT: case SDLK_LCTRL: case SDLK_RCTRL:
-    case SDLK_LALT: case SDLK_RALT: case SDLK_LGUI: case SDLK_RGUI: case SDLK_MODE:
-    case SDLK_CAPSLOCK: case SDLK_NUMLOCKCLEAR: case SDLK_SCROLLLOCK:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The code a key-down queues when no text event will follow it; 0 for none. Keys that type a
-// character arrive as text instead, except the four whose byte the text events leave out.
-int KeyDownCode(const SDL_Keysym& key) {
-  if (IsModifierOrLock(key.sym)) return 0;
-  switch (key.sym) {
-    case SDLK_RETURN: case SDLK_KP_ENTER: return '\r';
-    case SDLK_ESCAPE: return 27;
-    case SDLK_TAB: return '\t';
-    case SDLK_BACKSPACE: return '\b';
-    default: break;
-  }
-  if (key.sym == SDLK_DELETE || (key.sym & SDLK_SCANCODE_MASK)) return 0x100 + key.scancode;
-  // Ctrl with a letter types a control byte, which text events never carry.
-  if ((key.mod & KMOD_CTRL) && key.sym >= 'a' && key.sym <= 'z') return key.sym - 'a' + 1;
-  return 0;
-}
+// The numbers keys.h decides on are SDL's.
+constexpr int32_t kMask = kSdlScancodeMask;
+static_assert(kMask == SDLK_SCANCODE_MASK && kSdlKeypadEnter == SDLK_KP_ENTER &&
+              kSdlDelete == SDLK_DELETE && kSdlCtrl == KMOD_CTRL && SDLK_RETURN == '\r' &&
+              SDLK_ESCAPE == 27 && SDLK_TAB == '\t' && SDLK_BACKSPACE == '\b');
+static_assert(SDLK_LCTRL == (224 | kMask) && SDLK_LSHIFT == (225 | kMask) &&
+              SDLK_LALT == (226 | kMask) && SDLK_LGUI == (227 | kMask) &&
+              SDLK_RCTRL == (228 | kMask) && SDLK_RSHIFT == (229 | kMask) &&
+              SDLK_RALT == (230 | kMask) && SDLK_RGUI == (231 | kMask) &&
+              SDLK_MODE == (257 | kMask) && SDLK_CAPSLOCK == (57 | kMask) &&
+              SDLK_NUMLOCKCLEAR == (83 | kMask) && SDLK_SCROLLLOCK == (71 | kMask));
 
 // Queues the code page 437 byte of each character of UTF-8 text; one with no such byte still
 // counts as a key press and queues "?".
 void QueueText(TextScreen& screen, const char* utf8) {
-  const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-  while (*p) {
-    int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : *p >= 0xC0 ? 1 : 0;
-    uint32_t u = extra ? *p & (0x3F >> extra) : *p;
-    for (++p; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) u = (u << 6) | (*p & 0x3F);
+  for (uint32_t u : Utf8Characters(utf8)) {
     const int byte = ByteFromUnicode(u);
     QueueKey(screen, byte >= 0 ? byte : '?');
   }
@@ -184,7 +165,10 @@ class SdlResultWindow : public WindowTerminal {
         QueueText(screen_, event.text.text);
         break;
       case SDL_KEYDOWN:
-        if (int code = KeyDownCode(event.key.keysym)) QueueKey(screen_, code);
+        if (int code = SdlKeyDownCode({event.key.keysym.sym,
+                                       static_cast<int32_t>(event.key.keysym.scancode),
+                                       event.key.keysym.mod}))
+          QueueKey(screen_, code);
         break;
       case SDL_WINDOWEVENT:
         // The close button asks; the window stays until the program ends.
