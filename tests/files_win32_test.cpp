@@ -1,4 +1,5 @@
 #include <windows.h>
+
 #include <sddl.h>
 
 #include <thread>
