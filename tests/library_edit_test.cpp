@@ -31,6 +31,7 @@ TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
   const auto area = [](const Text& header, const Text& layer) {
     return header + "\r\nTitle=x\r\nlocal=y\r\nLayer=" + layer + "\r\n";
   };
+  // clang-format off
   const Case cases[] = {
       {area("[area.9]", "7"), "[Area.010]", "8"}, {area("[Area.999]", "1"), "[Area.1000]", "2"},
       // Hits inside values and at the end of longer key names count as well.
@@ -39,6 +40,7 @@ TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
       {area("[Area.1e99]", "1") + area("[Area.005]", "2"), "[Area.006]", "3"},
       {area("[Area.214748e4]", "1"), "[Area.2147480001]", "2"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(Edited(c.library, Product("ADD", "F", "T")),
               c.library + "\r\n" + c.header + "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" +

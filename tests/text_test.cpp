@@ -59,6 +59,7 @@ TEST(Search, AgreesWithAPlainScan) {
 
 TEST(TextToNumber, Table) {
   struct Case { Text t; double want; };
+  // clang-format off
   const Case cases[] = {
       {"001]", 1}, {"  7", 7}, {"12abc", 12}, {"-3.5", -3.5}, {"1e2]", 100}, {"1e]", 1},
       {".5", 0.5}, {"5.", 5}, {"abc", 0}, {"", 0}, {"+7", 7}, {"-.5", -0.5}, {"- 5", 0},
@@ -73,6 +74,7 @@ TEST(TextToNumber, Table) {
       {"&O17", 15}, {"&O78", 7}, {"&B101", 5}, {"&B102", 2}, {"&H", 0}, {"&X12", 0}, {"&", 0},
       {"\t&H1F", 0},
   };
+  // clang-format on
   for (const Case& c : cases)
     EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
 }

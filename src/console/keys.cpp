@@ -4,15 +4,9 @@ namespace {
 
 // Shift, Ctrl and Alt, either side, and the three lock keys, as Windows numbers them.
 bool IsWindowsModifierOrLock(uint16_t virtual_key) {
-  switch (virtual_key) {
-    case 0x10: case 0xA0: case 0xA1:  // VK_SHIFT, VK_LSHIFT, VK_RSHIFT
-    case 0x11: case 0xA2: case 0xA3:  // VK_CONTROL, VK_LCONTROL, VK_RCONTROL
-    case 0x12: case 0xA4: case 0xA5:  // VK_MENU, VK_LMENU, VK_RMENU
-    case 0x14: case 0x90: case 0x91:  // VK_CAPITAL, VK_NUMLOCK, VK_SCROLL
-      return true;
-    default:
-      return false;
-  }
+  // VK_SHIFT, VK_CONTROL, VK_MENU; VK_CAPITAL; VK_NUMLOCK, VK_SCROLL; VK_LSHIFT to VK_RMENU
+  return (virtual_key >= 0x10 && virtual_key <= 0x12) || virtual_key == 0x14 ||
+         virtual_key == 0x90 || virtual_key == 0x91 || (virtual_key >= 0xA0 && virtual_key <= 0xA5);
 }
 
 // Shift, Ctrl, Alt and GUI either side, AltGr and the three lock keys, as SDL numbers them.
@@ -44,7 +38,8 @@ int WindowKeyDownCode(uint32_t virtual_key, bool system) {
 int SdlKeyDownCode(const SdlKeyDown& key) {
   if (IsSdlModifierOrLock(key.sym)) return 0;
   switch (key.sym) {
-    case '\r': case kSdlKeypadEnter: return '\r';
+    case kSdlKeypadEnter:
+    case '\r': return '\r';
     case 27: return 27;
     case '\t': return '\t';
     case '\b': return '\b';
