@@ -15,6 +15,9 @@ jobs=$(nproc)
 echo "== fuzz"
 bash scripts/fuzz.sh 60
 
+echo "== format"
+git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' | xargs clang-format --dry-run --Werror
+
 # sanitize: the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 for preset in native sanitize windows; do
   echo "== $preset"
