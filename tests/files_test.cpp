@@ -83,7 +83,7 @@ TEST(WriteNewFile, ExactlyOneOfRacingRunsCreatesTheFileWithItsContent) {
 TEST(RemoveStaleTemporaries, RemovesLeftoversOfDeadRunsOnly) {
   ScratchFolder folder;
   const std::set<std::string> kept = {
-      "scenery.cfg", "scenery.cfg.sceneryreg-.tmp", "scenery.cfg.sceneryreg-1.tmp.bak",
+      "scenery.cfg",     "scenery.cfg.sceneryreg-.tmp",  "scenery.cfg.sceneryreg-1.tmp.bak",
       "scenery.cfg.tmp", "other.cfg.sceneryreg-1-0.tmp", "xscenery.cfg.sceneryreg-1-0.tmp"};
   for (const auto& name : kept) WriteRaw(folder.Path(name), "keep");
   for (const auto& name : {"scenery.cfg.sceneryreg-4711-0.tmp", "scenery.cfg.sceneryreg-x.tmp"})

@@ -8,7 +8,12 @@
 namespace {
 
 TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
-  struct Case { Text text; int pos; char delimiter; int32_t number; };
+  struct Case {
+    Text text;
+    int pos;
+    char delimiter;
+    int32_t number;
+  };
   // clang-format off
   const Case cases[] = {
       {"[Area.001]\r\nTitle=x", 1, '.', 1}, {"[Area. 7]", 1, '.', 7},  {"[Area.abc]", 1, '.', 0},
@@ -26,7 +31,10 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;
 }
 
-struct EntryCase { Text library, value; int position; };
+struct EntryCase {
+  Text library, value;
+  int position;
+};
 
 TEST(ScanLibrary, MatchesWholeTitlesOnly) {
   // "Title=" 3000 times, then "X": every "=" almost opens the entry of 20 more and an "X",

@@ -41,8 +41,12 @@ std::map<int, Text> Shown(int first, int count, std::map<int, Text> extra = {}) 
 
 // rows: row -> what columns 1.. show; every other cell is blank.
 struct LayoutCase {
-  const char* name; std::vector<Text> requests; std::map<int, Text> rows;
-  int cursor_row, cursor_column; bool pending; int bells;
+  const char* name;
+  std::vector<Text> requests;
+  std::map<int, Text> rows;
+  int cursor_row, cursor_column;
+  bool pending;
+  int bells;
 };
 
 TEST(TextScreen, LaysOutRequestsOnPixels) {

@@ -49,7 +49,12 @@ bool CopyExtendedAttributes(const Text& target, int fd, std::string* err) {
 // of tag, permission bits and id, little-endian, in the order of tag and id.
 const char kAccessAcl[] = "system.posix_acl_access";
 enum AclTag : uint16_t {
-  kUserObj = 1, kUser = 2, kGroupObj = 4, kGroup = 8, kMask = 16, kOther = 32
+  kUserObj = 1,
+  kUser = 2,
+  kGroupObj = 4,
+  kGroup = 8,
+  kMask = 16,
+  kOther = 32
 };
 struct AclEntry {
   uint16_t tag, perm;
@@ -140,7 +145,8 @@ bool KeepOwnerRights(int fd, const struct stat& old, const Text& like, std::stri
   if (fsetxattr(fd, kAccessAcl, bytes.data(), bytes.size(), 0) == 0) return true;
   if (errno == ENOTSUP && !owner_lost) return true;
   if (errno == ENOTSUP) {
-    *err = like + " belongs to another user, and its file system has no ACL to keep their "
+    *err = like +
+           " belongs to another user, and its file system has no ACL to keep their "
            "rights: run the tool as that user or as root";
     return false;
   }

@@ -47,11 +47,11 @@ DWORD ReadSecurity(const Text& path, HANDLE file, Descriptor* read) {
   const SECURITY_INFORMATION info =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   FileSecurity& parts = read->parts;
-  DWORD status = path.empty() ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner,
-                                                &parts.group, &parts.dacl, nullptr, &read->memory)
-                              : GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, info,
-                                                      &parts.owner, &parts.group, &parts.dacl,
-                                                      nullptr, &read->memory);
+  DWORD status = path.empty()
+                     ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner, &parts.group,
+                                       &parts.dacl, nullptr, &read->memory)
+                     : GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, info, &parts.owner,
+                                             &parts.group, &parts.dacl, nullptr, &read->memory);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   if (status == ERROR_SUCCESS) GetSecurityDescriptorControl(read->memory, &control, &revision);
@@ -92,8 +92,8 @@ bool CopySecurity(const Text& like, FileHandle temporary, const Text& temporary_
   const SECURITY_INFORMATION info = SecurityToCopy(from.parts, now.parts, other_folder);
   if (info & OWNER_SECURITY_INFORMATION) {
     EnableRestorePrivilege();
-    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                    from.parts.owner, nullptr, nullptr, nullptr);
+    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, from.parts.owner,
+                    nullptr, nullptr, nullptr);
   }
   if (info & GROUP_SECURITY_INFORMATION) {
     SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION, nullptr,
@@ -129,9 +129,9 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_
   FILE_BASIC_INFO basic = {};
   basic.CreationTime.LowPart = old.ftCreationTime.dwLowDateTime;
   basic.CreationTime.HighPart = static_cast<LONG>(old.ftCreationTime.dwHighDateTime);
-  basic.FileAttributes = (old.dwFileAttributes & kKeptAttributes) ? old.dwFileAttributes &
-                                                                        kKeptAttributes
-                                                                  : FILE_ATTRIBUTE_NORMAL;
+  basic.FileAttributes = (old.dwFileAttributes & kKeptAttributes)
+                             ? old.dwFileAttributes & kKeptAttributes
+                             : FILE_ATTRIBUTE_NORMAL;
   if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
     return Fail(err, "cannot give the new file the attributes of " + like);
   return CopySecurity(like, temporary, temporary_path, err);

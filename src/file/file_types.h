@@ -8,8 +8,8 @@
 // Which file a path led to and what state it was in: any change of content, of metadata or of
 // the file itself (replaced by a rename) changes the stamp.
 struct FileStamp {
-  uint64_t volume = 0;   // device / volume serial number
-  uint64_t index = 0;    // inode / file index
+  uint64_t volume = 0;  // device / volume serial number
+  uint64_t index = 0;   // inode / file index
   int64_t size = 0;
   int64_t modified = 0;  // last write, in the platform's finest unit
   int64_t changed = 0;   // last change of content or metadata where the platform keeps it

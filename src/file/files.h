@@ -18,9 +18,9 @@ enum ReadFailure { kReadDone = 0, kCannotOpen = 2, kCannotMeasure = 3, kTooLarge
 
 // A file's bytes as read: the file itself, mapped, where the platform can, else a copy.
 struct FileContent {
-  FileMapping mapping;      // the file's own bytes, when mapped
-  Text copy;                // the bytes read, when not mapped
-  std::string_view bytes;   // whichever of the two holds them
+  FileMapping mapping;     // the file's own bytes, when mapped
+  Text copy;               // the bytes read, when not mapped
+  std::string_view bytes;  // whichever of the two holds them
   // False when another program cut the file short under the mapping and the run looked past
   // the cut: the bytes then hold zeros there, and nothing built from them may be saved.
   bool Intact() const { return mapping.data() == nullptr || MappingIntact(); }
@@ -52,10 +52,11 @@ WriteResult WriteWholeFile(const Text& path, const std::vector<std::string_view>
                            const ReplaceGuard* guard, std::string* err);
 
 // Creates the file at path with content, atomically and durably, unless anything at all is at
-// that name, a link included, which is never followed: then kNameTaken, and nothing changes. The file gets the owner and permissions of the file like, and when it may not,
-// stays private to this process. Of runs racing for one path, exactly one creates it. Nothing
-// is created while a mapping has been cut short. written, when given, is called once the content
-// has been handed to the system, before it is flushed to disk.
+// that name, a link included, which is never followed: then kNameTaken, and nothing changes. The
+// file gets the owner and permissions of the file like, and when it may not, stays private to this
+// process. Of runs racing for one path, exactly one creates it. Nothing is created while a mapping
+// has been cut short. written, when given, is called once the content has been handed to the
+// system, before it is flushed to disk.
 WriteResult WriteNewFile(const Text& path, std::string_view content, const Text& like,
                          std::string* err, const std::function<void()>& written = nullptr);
 

@@ -155,8 +155,8 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
   // private and gets them from CopyMetadata.
   const mode_t mode = like.empty() ? 0666 : 0600;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temporary = folder + TemporaryName(name, std::to_string(getpid()) + "-" +
-                                                  std::to_string(attempt));
+    *temporary =
+        folder + TemporaryName(name, std::to_string(getpid()) + "-" + std::to_string(attempt));
     int fd = open(temporary->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return Fail(err, "cannot create a temporary file beside " + target);
@@ -199,15 +199,15 @@ bool FlushFile(FileHandle file, std::string* err) {
   return fsync(Fd(file)) == 0 || Fail(err, "cannot flush the new file to disk");
 }
 
-WriteResult MoveIntoPlace(FileHandle, const Text& temporary_path, const Text& target,
-                          bool replace, std::string* err) {
+WriteResult MoveIntoPlace(FileHandle, const Text& temporary_path, const Text& target, bool replace,
+                          std::string* err) {
   if (replace) {
     if (rename(temporary_path.c_str(), target.c_str()) == 0) return WriteResult::kWritten;
     Fail(err, "cannot rename the new file over " + target);
     return WriteResult::kFailed;
   }
-  if (renameat2(AT_FDCWD, temporary_path.c_str(), AT_FDCWD, target.c_str(),
-                RENAME_NOREPLACE) == 0) {
+  if (renameat2(AT_FDCWD, temporary_path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
+      0) {
     return WriteResult::kWritten;
   }
   // Network and older file systems have no such rename; a hard link is created only if the
@@ -280,6 +280,4 @@ Text CurrentFolder() {
   return result;
 }
 
-int ChangeFolder(const Text& path) {
-  return chdir(path.c_str()) == 0 ? 0 : -1;
-}
+int ChangeFolder(const Text& path) { return chdir(path.c_str()) == 0 ? 0 : -1; }

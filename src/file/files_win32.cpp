@@ -1,6 +1,6 @@
 #include <aclapi.h>
-#include <sddl.h>
 #include <direct.h>
+#include <sddl.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -99,8 +99,8 @@ PSECURITY_DESCRIPTOR PrivateSecurity(bool this_user) {
   if (GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
       ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
     const Text sddl = "D:P(A;;" + Text(this_user ? "FA" : "SD") + ";;;" + sid + ")";
-    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                         &descriptor, nullptr);
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                         nullptr);
   }
   LocalFree(sid);
   CloseHandle(token);
@@ -112,9 +112,9 @@ PSECURITY_DESCRIPTOR PrivateSecurity(bool this_user) {
 std::string SystemError() {
   DWORD number = GetLastError();
   char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, number, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, number, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string message = text ? text : "unknown error";
   LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
@@ -128,15 +128,15 @@ bool ResolvePath(const Text& path, Text* resolved, std::string* err) {
   // Replacing the file a symbolic link or junction leads to keeps the user's link.
   *resolved = path;
   std::replace(resolved->begin(), resolved->end(), '/', '\\');
-  HANDLE handle = CreateFileA(resolved->c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      CreateFileA(resolved->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
   const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
   std::wstring final(GetFinalPathNameByHandleW(handle, nullptr, 0, flags), L'\0');
-  DWORD length = final.empty() ? 0 : GetFinalPathNameByHandleW(handle, final.data(),
-                                                               final.size(), flags);
+  DWORD length =
+      final.empty() ? 0 : GetFinalPathNameByHandleW(handle, final.data(), final.size(), flags);
   const DWORD error = GetLastError();
   CloseHandle(handle);
   if (length == 0 || length >= final.size()) {
@@ -167,9 +167,8 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
   std::replace(native.begin(), native.end(), '/', '\\');
   ULONGLONG give_up = GetTickCount64() + 2000;
   for (;;) {
-    HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
@@ -375,6 +374,4 @@ Text CurrentFolder() {
   return folder;
 }
 
-int ChangeFolder(const Text& path) {
-  return _chdir(path.c_str()) == 0 ? 0 : -1;
-}
+int ChangeFolder(const Text& path) { return _chdir(path.c_str()) == 0 ? 0 : -1; }

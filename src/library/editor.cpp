@@ -51,16 +51,16 @@ class HeldMessages : public Terminal {
 // Whether an ADD could take the library past limit: the appended section is bounded by its
 // longest numbers.
 bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t limit) {
-  const size_t section = AreaSectionText(INT32_MAX, INT32_MAX, details.product_title,
-                                         details.product_folder).size();
+  const size_t section =
+      AreaSectionText(INT32_MAX, INT32_MAX, details.product_title, details.product_folder).size();
   return SameText(UpperText(details.action), "ADD") && library_size + section > limit;
 }
 
 // The part of a run that holds the lock. The lock keeps out only other runs: when another
 // program saved the library since it was read, the edit is made once more on what that
 // program wrote, so its save is kept.
-EditResult EditLocked(const ProductDetails& details, Terminal& held,
-                      const EditSettings& settings, std::string* err) {
+EditResult EditLocked(const ProductDetails& details, Terminal& held, const EditSettings& settings,
+                      std::string* err) {
   const Text library_path = LibraryPath(details.simulator_folder);
   const Text backup_path = BackupPath(details.product_folder);
   RemoveStaleTemporaries(library_path);
@@ -72,8 +72,7 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     // backup nor be written over the library.
     FileContent library;
     ReplaceGuard guard{FileStamp(), settings.last_moment};
-    ReadFailure read = ReadWholeFile(library_path, settings.size_limit, &library, &guard.read,
-                                     err);
+    ReadFailure read = ReadWholeFile(library_path, settings.size_limit, &library, &guard.read, err);
     if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
     if (read != kReadDone) {
       ShowMessage(held, ReadFailureMessage(library_path, read));
@@ -95,9 +94,9 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     const auto write_backup = [&] {
       bool told = false;
       backup_made = WriteNewFile(backup_path, library.bytes, library_path, &backup_err, [&] {
-        handed_over.set_value();
-        told = true;
-      }) == WriteResult::kWritten;
+                      handed_over.set_value();
+                      told = true;
+                    }) == WriteResult::kWritten;
       if (!told) handed_over.set_value();
     };
     std::thread backup;
@@ -138,9 +137,8 @@ EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console,
   HeldMessages held;
   EditResult result;
   {
-    std::unique_ptr<LibraryLock> lock =
-        LockLibrary(LibraryPath(details.simulator_folder), settings.lock_wait,
-                    settings.lock_opened, err);
+    std::unique_ptr<LibraryLock> lock = LockLibrary(LibraryPath(details.simulator_folder),
+                                                    settings.lock_wait, settings.lock_opened, err);
     if (!lock) return {kSaveFailureText, Outcome::LibraryNotSaved};
     result = EditLocked(details, held, settings, err);
   }

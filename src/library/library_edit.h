@@ -21,18 +21,18 @@ struct LibraryEdit {
   size_t kept_head = 0;
   Text inserted;
   size_t resumed_at = 0;
-  bool changed = false;         // a section was appended or cut
-  Text result_text;             // the ADD report, or empty
-  Text caution_text;            // the caution an ADD must show, or empty
+  bool changed = false;  // a section was appended or cut
+  Text result_text;      // the ADD report, or empty
+  Text caution_text;     // the caution an ADD must show, or empty
   ConflictState conflict_state = ConflictState::None;
-  bool title_found = false;     // a title entry holds the product's title
-  int folder_pos = 0;           // the product's folder entry
-  int section_start = 0;        // "[" of the area header before it (0: none or too long)
-  int section_end = 0;          // "[" of the next area header, or the text's length
+  bool title_found = false;  // a title entry holds the product's title
+  int folder_pos = 0;        // the product's folder entry
+  int section_start = 0;     // "[" of the area header before it (0: none or too long)
+  int section_end = 0;       // "[" of the next area header, or the text's length
   // Highest numbers plus one; a REMOVE reads them from the library's first areas only.
   int32_t area_number = 0;
   int32_t layer_number = 0;
-  bool skipped = false;         // no numbered area or no layer: nothing may be edited
+  bool skipped = false;             // no numbered area or no layer: nothing may be edited
   Outcome outcome = Outcome::Done;  // what the edit amounts to for the caller
 };
 

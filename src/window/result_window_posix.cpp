@@ -42,7 +42,7 @@ const SdlFunctions* LoadSdl() {
     if (library == nullptr) return nullptr;
     static SdlFunctions functions;
     bool all = true;
-#define LOOK_UP(name)                                                                       \
+#define LOOK_UP(name)                                                                     \
   functions.name = reinterpret_cast<decltype(&SDL_##name)>(dlsym(library, "SDL_" #name)); \
   all = all && functions.name != nullptr;
     SDL_FUNCTIONS(LOOK_UP)
@@ -53,9 +53,7 @@ const SdlFunctions* LoadSdl() {
 }
 
 // SDL's functions, once LoadSdl has found them.
-const SdlFunctions& Sdl() {
-  return *LoadSdl();
-}
+const SdlFunctions& Sdl() { return *LoadSdl(); }
 
 // A window is seen only through an X or Wayland display server.
 bool HasDisplay() {
@@ -125,9 +123,9 @@ class SdlResultWindow : public WindowTerminal {
       opened.set_value(false);
       return;
     }
-    SDL_Window* window = Sdl().CreateWindow(ProgramTitle().c_str(), SDL_WINDOWPOS_CENTERED,
-                                          SDL_WINDOWPOS_CENTERED, screen_.width, screen_.height,
-                                          SDL_WINDOW_SHOWN);
+    SDL_Window* window =
+        Sdl().CreateWindow(ProgramTitle().c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                           screen_.width, screen_.height, SDL_WINDOW_SHOWN);
     if (!window) {
       Sdl().Quit();
       opened.set_value(false);
@@ -164,9 +162,7 @@ class SdlResultWindow : public WindowTerminal {
 
   void Handle(const SDL_Event& event) {
     switch (event.type) {
-      case SDL_TEXTINPUT:
-        QueueText(screen_, event.text.text);
-        break;
+      case SDL_TEXTINPUT: QueueText(screen_, event.text.text); break;
       case SDL_KEYDOWN:
         if (int code = SdlKeyDownCode({event.key.keysym.sym,
                                        static_cast<int32_t>(event.key.keysym.scancode),
@@ -179,8 +175,7 @@ class SdlResultWindow : public WindowTerminal {
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
           screen_.dirty_rows.assign(screen_.rows, true);
         break;
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -197,7 +192,7 @@ class SdlResultWindow : public WindowTerminal {
       const uint32_t* from = &screen_.pixels[static_cast<size_t>(y) * screen_.width];
       uint8_t* to = static_cast<uint8_t*>(surface->pixels) + y * surface->pitch;
       Sdl().ConvertPixels(screen_.width, 8, SDL_PIXELFORMAT_RGB888, from, screen_.width * 4,
-                        surface->format->format, to, surface->pitch);
+                          surface->format->format, to, surface->pitch);
       rects.push_back({0, y, screen_.width, 8});
     }
     if (SDL_MUSTLOCK(surface)) Sdl().UnlockSurface(surface);

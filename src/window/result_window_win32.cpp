@@ -132,9 +132,7 @@ class Win32ResultWindow : public WindowTerminal {
 
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-      case WM_CHAR:
-        Queue(CodePage437Byte(wparam));
-        return 0;
+      case WM_CHAR: Queue(CodePage437Byte(wparam)); return 0;
       case WM_KEYDOWN:
       case WM_SYSKEYDOWN:
         // Alt+F4 goes on to become a close request, queued below.
@@ -160,16 +158,15 @@ class Win32ResultWindow : public WindowTerminal {
         EndPaint(window_, &paint);
         return 0;
       }
-      default:
-        break;
+      default: break;
     }
     return DefWindowProcA(window_, message, wparam, lparam);
   }
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-      auto* self = static_cast<Win32ResultWindow*>(
-          reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+      auto* self =
+          static_cast<Win32ResultWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
       self->window_ = hwnd;
     }
