@@ -29,6 +29,9 @@ findings=$(find build/fuzz -maxdepth 1 -name 'crash-*' -o -maxdepth 1 -name 'lea
   -o -maxdepth 1 -name 'timeout-*' -o -maxdepth 1 -name 'oom-*' | wc -l)
 verdict fuzz "$ok" "${runs:-no} runs, $findings findings"
 
+echo "== format"
+git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' | xargs clang-format --dry-run --Werror
+
 # sanitize: the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 for preset in native sanitize windows; do
   echo "== $preset"
