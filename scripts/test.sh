@@ -30,7 +30,11 @@ findings=$(find build/fuzz -maxdepth 1 -name 'crash-*' -o -maxdepth 1 -name 'lea
 verdict fuzz "$ok" "${runs:-no} runs, $findings findings"
 
 echo "== format"
-git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' | xargs clang-format --dry-run --Werror
+unformatted=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' |
+  xargs clang-format --dry-run --Werror 2>&1 | sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error.*/\1/p' |
+  sort -u | tr '\n' ' ')
+verdict format "$([ -z "$unformatted" ]; echo $?)" \
+  "${unformatted:+not laid out: }${unformatted:-clang-format}"
 
 # sanitize: the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 for preset in native sanitize windows; do
