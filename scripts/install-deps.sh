@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build g++ clang libclang-rt-dev
+  build-essential cmake ninja-build g++ clang libclang-rt-dev clang-format
   googletest libgtest-dev libbenchmark-dev
   libsdl2-dev pkg-config
   g++-mingw-w64-x86-64-posix

@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ScanLibrary(original, details.product_title, details.product_folder),
         "the walk cut into pieces finds the same");
   const LibraryScan whole = ScanLibrary(original, details.product_title, details.product_folder);
-  const LibraryScan until = ScanLibraryInParts(original, details.product_title,
-                                               details.product_folder, {7, 1, true});
+  const LibraryScan until =
+      ScanLibraryInParts(original, details.product_title, details.product_folder, {7, 1, true});
   CHECK(until.folder_pos == whole.folder_pos && until.section_start == whole.section_start &&
             until.section_end == whole.section_end &&
             (until.highest_area > 0) == (whole.highest_area > 0) &&

@@ -33,11 +33,10 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
   settings.lock_wait = std::chrono::milliseconds(50);
   for (int refusal : {0, 1, 2}) {
     std::string err;
-    bool changed = false;
     auto held = refusal < 2 ? LockLibrary(library, {}, {}, &err) : nullptr;
     settings.lock_opened = [&] {
       if (refusal != 1) return;
-      WriteWholeFile(library, {text}, nullptr, &changed, &err);
+      WriteWholeFile(library, {text}, nullptr, &err);
       held.reset();
       held = LockLibrary(library, {}, {}, &err);
     };

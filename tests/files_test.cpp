@@ -9,27 +9,24 @@
 
 namespace {
 
-// A file of exactly the limit is read byte for byte; one byte less is refused, without a
-// message: the caller has its own. A file that cannot be opened is shown, unless quiet.
+// A file of exactly the limit is read byte for byte; one byte less is refused. A file that
+// cannot be opened is refused with the number its message shows.
 TEST(ReadWholeFile, LimitAndFailures) {
   ScratchFolder folder;
   const Text path = folder.Path("scenery.cfg");
   const std::string bytes = std::string("\xEF\xBB\xBF\0a\rb\n\r\n\xFF", 10) + Text(200001, 'q');
   WriteRaw(path, bytes);
-  RecordingTerminal loud, quiet;
-  FileContent whole, too_large, missing, missing_quietly;
+  FileContent whole, too_large, missing;
   std::string err;
-  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size(), &whole, nullptr, &err), kReadDone);
+  EXPECT_EQ(ReadWholeFile(path, bytes.size(), &whole, nullptr, &err), kReadDone);
   EXPECT_EQ(whole.bytes, bytes);
-  EXPECT_EQ(ReadWholeFile(path, false, loud, bytes.size() - 1, &too_large, nullptr, &err),
-            kTooLarge);
-  EXPECT_EQ(Text(too_large.bytes) + loud.shown, "");
+  EXPECT_EQ(ReadWholeFile(path, bytes.size() - 1, &too_large, nullptr, &err), kTooLarge);
+  EXPECT_EQ(Text(too_large.bytes), "");
   const Text nowhere = folder.Path("nowhere") + kPathSeparator + "scenery.cfg";
-  EXPECT_EQ(ReadWholeFile(nowhere, false, loud, 100, &missing, nullptr, &err), kCannotOpen);
-  EXPECT_EQ(loud.shown, "Error opening file: " + nowhere + "   Errorcode=2\r\n<key>");
-  EXPECT_EQ(ReadWholeFile(nowhere, true, quiet, 100, &missing_quietly, nullptr, &err),
-            kCannotOpen);
-  EXPECT_EQ(quiet.shown + Text(missing_quietly.bytes), "");
+  EXPECT_EQ(ReadWholeFile(nowhere, 100, &missing, nullptr, &err), kCannotOpen);
+  EXPECT_EQ(ReadFailureMessage(nowhere, kCannotOpen),
+            "Error opening file: " + nowhere + "   Errorcode=2");
+  EXPECT_EQ(Text(missing.bytes), "");
 }
 
 // Another program may cut the file short while its bytes are looked at: the run goes on, and
@@ -40,8 +37,7 @@ TEST(ReadWholeFile, AFileCutShortMeanwhileIsNoCrash) {
   WriteRaw(path, Text(3 << 20, 'q'));
   FileContent content;
   std::string err;
-  RecordingTerminal terminal;
-  ASSERT_EQ(ReadWholeFile(path, false, terminal, 4 << 20, &content, nullptr, &err), kReadDone);
+  ASSERT_EQ(ReadWholeFile(path, 4 << 20, &content, nullptr, &err), kReadDone);
   std::filesystem::resize_file(path, 1 << 20);
   const auto kept = std::count(content.bytes.begin(), content.bytes.end(), 'q');
   EXPECT_EQ(content.Intact(), kept == 3 << 20) << kept;
@@ -56,9 +52,8 @@ TEST(WriteWholeFile, RefusesATargetItCannotInspect) {
   std::filesystem::create_symlink("b", folder.Path("a"), error);
   std::filesystem::create_symlink("a", folder.Path("b"), error);
   if (error) GTEST_SKIP() << "no symbolic links here";
-  bool changed = false;
   std::string err;
-  EXPECT_FALSE(WriteWholeFile(folder.Path("a"), {"new"}, nullptr, &changed, &err));
+  EXPECT_EQ(WriteWholeFile(folder.Path("a"), {"new"}, nullptr, &err), WriteResult::kFailed);
   EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("a")));
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"a", "b"}));
 }
@@ -70,10 +65,10 @@ TEST(WriteNewFile, ExactlyOneOfRacingRunsCreatesTheFileWithItsContent) {
     std::vector<std::future<bool>> runs;
     for (char run = 'a'; run < 'e'; ++run) {
       runs.push_back(std::async(std::launch::async, [&path, run] {
-        bool created = false;
         std::string err;
-        EXPECT_TRUE(WriteNewFile(path, std::string(200000, run), path, &created, &err)) << err;
-        return created;
+        const WriteResult result = WriteNewFile(path, std::string(200000, run), path, &err);
+        EXPECT_NE(result, WriteResult::kFailed) << err;
+        return result == WriteResult::kWritten;
       }));
     }
     std::string creators;
@@ -88,7 +83,7 @@ TEST(WriteNewFile, ExactlyOneOfRacingRunsCreatesTheFileWithItsContent) {
 TEST(RemoveStaleTemporaries, RemovesLeftoversOfDeadRunsOnly) {
   ScratchFolder folder;
   const std::set<std::string> kept = {
-      "scenery.cfg", "scenery.cfg.sceneryreg-.tmp", "scenery.cfg.sceneryreg-1.tmp.bak",
+      "scenery.cfg",     "scenery.cfg.sceneryreg-.tmp",  "scenery.cfg.sceneryreg-1.tmp.bak",
       "scenery.cfg.tmp", "other.cfg.sceneryreg-1-0.tmp", "xscenery.cfg.sceneryreg-1-0.tmp"};
   for (const auto& name : kept) WriteRaw(folder.Path(name), "keep");
   for (const auto& name : {"scenery.cfg.sceneryreg-4711-0.tmp", "scenery.cfg.sceneryreg-x.tmp"})

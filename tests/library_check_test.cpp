@@ -34,8 +34,7 @@ Text Checked(const Text& library) {
 TEST(CheckLibraryText, EachFindingAloneAndTogether) {
   const std::pair<Text, Text> same_area = {"[Area.002]", "[area.1]"},
                               same_layer = {"Layer=3", "layer=01"},
-                              no_folder = {"Local=D:\\B\r\n", ""},
-                              no_layer = {"Layer=2\r\n", ""},
+                              no_folder = {"Local=D:\\B\r\n", ""}, no_layer = {"Layer=2\r\n", ""},
                               same_folder = {"Local=D:\\C", "LOCAL=d:\\zoo\\ "},
                               gone = {"D:\\B", "D:\\Gone\t"},
                               nul = {"Title=B", Text("Title=\0B", 8)};
@@ -47,15 +46,17 @@ TEST(CheckLibraryText, EachFindingAloneAndTogether) {
       {kClean, "No findings in 3 area sections\r\n"},
       {Planted({same_area}),
        "line 9: area 1 has the number of the area on line 4\r\n1 finding in 3 area sections\r\n"},
-      {Planted({same_layer}), "line 14: layer 1 is also the layer of the section on line 4\r\n"
-                              "1 finding in 3 area sections\r\n"},
+      {Planted({same_layer}),
+       "line 14: layer 1 is also the layer of the section on line 4\r\n"
+       "1 finding in 3 area sections\r\n"},
       {Planted({no_folder}),
        "line 9: the section has no folder entry (local=)\r\n1 finding in 3 area sections\r\n"},
       {Planted({no_layer}),
        "line 9: the section has no layer entry (Layer=)\r\n1 finding in 3 area sections\r\n"},
-      {Planted({same_folder}), "line 14: folder 'd:\\zoo\\ ' is also registered on line 4\r\n"
-                               "line 14: folder 'd:\\zoo\\ ' does not exist\r\n"
-                               "2 findings in 3 area sections\r\n"},
+      {Planted({same_folder}),
+       "line 14: folder 'd:\\zoo\\ ' is also registered on line 4\r\n"
+       "line 14: folder 'd:\\zoo\\ ' does not exist\r\n"
+       "2 findings in 3 area sections\r\n"},
       {Planted({gone}),
        "line 9: folder 'D:\\Gone%09' does not exist\r\n1 finding in 3 area sections\r\n"},
       {Planted({nul}), lib + "\r\n1 finding in 3 area sections\r\n"},

@@ -27,10 +27,13 @@ Text Edited(const Text& library, const ProductDetails& details) {
 }
 
 TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
-  struct Case { Text library, header, layer; };  // header and layer of the appended section
+  struct Case {
+    Text library, header, layer;
+  };  // header and layer of the appended section
   const auto area = [](const Text& header, const Text& layer) {
     return header + "\r\nTitle=x\r\nlocal=y\r\nLayer=" + layer + "\r\n";
   };
+  // clang-format off
   const Case cases[] = {
       {area("[area.9]", "7"), "[Area.010]", "8"}, {area("[Area.999]", "1"), "[Area.1000]", "2"},
       // Hits inside values and at the end of longer key names count as well.
@@ -39,10 +42,11 @@ TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
       {area("[Area.1e99]", "1") + area("[Area.005]", "2"), "[Area.006]", "3"},
       {area("[Area.214748e4]", "1"), "[Area.2147480001]", "2"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(Edited(c.library, Product("ADD", "F", "T")),
-              c.library + "\r\n" + c.header + "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" +
-                  c.layer + "\r\n\r\n");
+              c.library + "\r\n" + c.header +
+                  "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" + c.layer + "\r\n\r\n");
   }
 }
 
@@ -69,7 +73,6 @@ TEST(EditLibraryText, RemoveCutsTheFirstWholeFolderMatchWithinItsGuard) {
 }
 
 // Edits of generated libraries, checked against what the generator knows about them.
-
 
 // A library built from parts, so that the expected result of an edit is put together from the
 // parts instead of being computed by the code under test.
@@ -114,7 +117,7 @@ GeneratedLibrary Generate(std::mt19937& random) {
     const Text folder = name == "Product2" ? "E:\\New\\Product2" : "D:\\Gen\\" + name;
     const Text title = name == "Product2" ? "Product X2" : "Scenery " + name;
     Text section = line(pick({"[Area.", "[AREA.", "[area."}) + Text(below(3), '0') +
-                   std::to_string(area) + "]");
+                        std::to_string(area) + "]");
     section += line(pick({"Title=", "TITLE=", "title="}) + title);
     if (below(3) == 0) section += line("Texture_ID=" + std::to_string(below(50)));
     section += line(pick({"Local=", "local=", "LOCAL="}) + (below(4) ? folder : UpperText(folder)) +
@@ -135,8 +138,9 @@ GeneratedLibrary Generate(std::mt19937& random) {
 
 Text Caution(const Text& same, const Text& value, const Text& why) {
   return "Adding your Product to your FS scenery Library:\r\n\r\n\r\n\r\n"
-         "Caution another product found using the same " + same + ": \r\n\r\n'" + value +
-         "'\r\n\r\n" + why + "Your scenery library has not been changed, because of this.\r\n";
+         "Caution another product found using the same " +
+         same + ": \r\n\r\n'" + value + "'\r\n\r\n" + why +
+         "Your scenery library has not been changed, because of this.\r\n";
 }
 
 // On each library: an ADD of a new product appends its section, numbered one above the
@@ -153,9 +157,12 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
     const int area = library.highest_area + 1;
     const Text padded = (area < 10 ? "00" : area < 100 ? "0" : "") + std::to_string(area);
     ASSERT_EQ(Applied(original, added),
-              library.Skipped() ? original : original + "\r\n[Area." + padded +
-                  "]\r\nTitle=Product X\r\nlocal=E:\\New\\Product\r\nActive=TRUE\r\nLayer=" +
-                  std::to_string(library.highest_layer + 1) + "\r\n\r\n") << original;
+              library.Skipped()
+                  ? original
+                  : original + "\r\n[Area." + padded +
+                        "]\r\nTitle=Product X\r\nlocal=E:\\New\\Product\r\nActive=TRUE\r\nLayer=" +
+                        std::to_string(library.highest_layer + 1) + "\r\n\r\n")
+        << original;
     const Text head = "Scenery AREA added:\r\n\r\nAREA=" + std::to_string(area) + "\r\n";
     EXPECT_EQ(added.result_text.substr(0, head.size()), library.Skipped() ? "" : head);
     ProductDetails remove{"C:\\Sim", i % 2 ? "remove" : "REMOVE", "E:\\New\\Product", "Product X"};
@@ -189,7 +196,8 @@ TEST(EditProperties, EditsOfGeneratedLibraries) {
     LibraryEdit removed = EditLibraryText(original, remove, true);
     EXPECT_EQ(removed.result_text + removed.caution_text, "");
     ASSERT_EQ(Applied(original, removed), library.Skipped() ? original : library.Joined(k, "\r\n"))
-        << "section " << k << " of\n" << original;
+        << "section " << k << " of\n"
+        << original;
 
     const bool title_taken = i % 3 != 1, folder_taken = i % 3 != 2;
     const Text folder = folder_taken ? library.folders[k] : "E:\\New\\Product";

@@ -8,7 +8,13 @@
 namespace {
 
 TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
-  struct Case { Text text; int pos; char delimiter; int32_t number; };
+  struct Case {
+    Text text;
+    int pos;
+    char delimiter;
+    int32_t number;
+  };
+  // clang-format off
   const Case cases[] = {
       {"[Area.001]\r\nTitle=x", 1, '.', 1}, {"[Area. 7]", 1, '.', 7},  {"[Area.abc]", 1, '.', 0},
       {"[Area.5.9]", 1, '.', 5},            {"Layer=14\r\n", 1, '=', 14}, {"layer=2.5", 1, '=', 2},
@@ -20,11 +26,15 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
       {"[Area.1e99]", 1, '.', 0}, {"[Area.-3e9]", 1, '.', 0}, {"[Area.9e999999]", 1, '.', 0},
       {"[Area.214748e4]", 1, '.', 2147480000}, {"[Area.-2147e6]", 1, '.', -2147000000},
   };
+  // clang-format on
   for (const Case& c : cases)
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;
 }
 
-struct EntryCase { Text library, value; int position; };
+struct EntryCase {
+  Text library, value;
+  int position;
+};
 
 TEST(ScanLibrary, MatchesWholeTitlesOnly) {
   // "Title=" 3000 times, then "X": every "=" almost opens the entry of 20 more and an "X",
@@ -32,6 +42,7 @@ TEST(ScanLibrary, MatchesWholeTitlesOnly) {
   Text everywhere;
   for (int i = 0; i < 3000; ++i) everywhere += "Title=";
   const Text near_miss = everywhere.substr(0, 19 * 6) + "X";
+  // clang-format off
   const EntryCase cases[] = {
       {"Title=Alps\r\n", "Alps", 1},        {"x\r\nTITLE=ALPS", "alps", 4},  // at the very end
       {"Title=Alps \t\r\n", "Alps", 1},    {"Title=Alps\n", "Alps", 1},
@@ -43,6 +54,7 @@ TEST(ScanLibrary, MatchesWholeTitlesOnly) {
       {everywhere + "X\r\n", near_miss, (3000 - 20) * 6 + 1},
       {everywhere + "X y\r\n", near_miss, 0},
   };
+  // clang-format on
   for (const EntryCase& c : cases)
     EXPECT_EQ(ScanLibrary(c.library, c.value, "").title_pos, c.position) << c.library;
 }
@@ -52,6 +64,7 @@ TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
   Text everywhere;
   for (int i = 0; i < 3000; ++i) everywhere += "Local=";
   const Text near_miss = everywhere.substr(0, 19 * 6) + "X";
+  // clang-format off
   const EntryCase cases[] = {
       {"LOCAL=d:\\addons\\harbour", harbour, 1}, {"local=D:\\Addons\\Harbour\\\r\n", harbour, 1},
       {"local=D:\\Addons\\Harbour/ \r\n", harbour, 1},
@@ -63,6 +76,7 @@ TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
       {everywhere + "x\r\n", near_miss, (3000 - 20) * 6 + 1},
       {everywhere + "X y\r\n", near_miss, 0},
   };
+  // clang-format on
   // Also as a REMOVE looks for it, past every stop but the folder's.
   for (const EntryCase& c : cases) {
     EXPECT_EQ(ScanLibrary(c.library, "", c.value).folder_pos, c.position) << c.library;
@@ -90,9 +104,10 @@ TEST(ScanLibrary, FindsAFolderAcrossTheStretchesOfAMappedLibrary) {
     WriteRaw(path, text);
     FileContent content;
     std::string err;
-    RecordingTerminal terminal;
-    ASSERT_EQ(ReadWholeFile(path, true, terminal, 1 << 20, &content, nullptr, &err), kReadDone);
-    ASSERT_EQ(ScanLibrary(content.bytes, "", folder, true).folder_pos, static_cast<int>(at) + 1);
+    ASSERT_EQ(ReadWholeFile(path, 1 << 20, &content, nullptr, &err), kReadDone);
+    const MappingCopies copies;
+    ASSERT_EQ(ScanLibrary(content.bytes, "", folder, true, &copies).folder_pos,
+              static_cast<int>(at) + 1);
   }
 }
 

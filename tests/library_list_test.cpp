@@ -41,9 +41,10 @@ TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
 // A caller keeps the bytes not used and hands them in again with more: any cut of a library
 // into pieces gives the rows of the whole.
 TEST(AppendListRows, PiecesOfAnySizeGiveTheRowsOfTheWhole) {
-  const Text library = "[General]\r\nTitle=x\r\n[Area.001]\r\nTitle=First\r\nLocal=D:\\a\r\n"
-                       "Layer=1\r\n\r\n[aReA.002]\r\nTitle=Second [Area.003]\r\nLayer=2\r\n"
-                       "Active=TRUE\r\nlocal=D:\\b\r\n";
+  const Text library =
+      "[General]\r\nTitle=x\r\n[Area.001]\r\nTitle=First\r\nLocal=D:\\a\r\n"
+      "Layer=1\r\n\r\n[aReA.002]\r\nTitle=Second [Area.003]\r\nLayer=2\r\n"
+      "Active=TRUE\r\nlocal=D:\\b\r\n";
   const Text whole = Rows(library);
   for (size_t size = 1; size <= library.size(); ++size) {
     Text rows, kept;

@@ -151,25 +151,27 @@ export SHELL=/bin/bash  # the shell of script; sh has no read -s
 # CODE, unechoed, mode kept, "z" unread. Under Wine two runs in one console take one TYPED each.
 printf '@"%s" %%1 "%s" ADD "%s" Other\r\n' "$(winpath "$prog")" "$sim" "$product" | sed p >twice.bat
 shown() { sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' screen | tr -d '\r\n'; }  # without Wine's escapes
+raw() { stty -F "$(cat tty)" -a 2>/dev/null | grep -qw -- -echo; }  # the terminal echoes nothing
 keys() {
   local code=$2 how=${4:-} && local cmd="'$prog' ${how##[!-]*} '$sim' ADD '$product' Other" n=1
   [ -z "$emu" ] || cmd="$emu cmd /c '$(winpath "$tmp/twice.bat")' ${how##[!-]*}" n=2
   case $how in job) cmd="set -m; $cmd & wait \$!" ;; elsewhere) cmd+=" </dev/null" ;; esac
-  cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen
+  cp added.cfg sim/scenery.cfg; rm -f keys.in rc next mode.* screen tty
   mkfifo keys.in && exec 9<>keys.in
-  timeout 60 script -qec "stty -g > mode.before; trap '' INT; $cmd; echo \$? > rc; \
+  timeout 120 script -qec "tty > tty; stty -g > mode.before; trap '' INT; $cmd; echo \$? > rc; \
 stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /dev/null \
 <>keys.in > screen & local pid=$!
-  for i in $(seq $n); do  # typed once the i-th caution waits
-    for _ in $(seq 300); do
-      case $how in early) break ;; "") (($(shown | grep -o Caution | wc -l) >= i)) ;;
-        *) [ -e rc ] ;; esac && sleep 0.5 && break; sleep 0.05
-    done
+  for i in $(seq $n); do  # typed once the i-th caution waits with the echo off, or the run ended
+    case $how in early) ;;
+      "") within 60 eval '(($(shown | grep -o Caution | wc -l) >= i)) && raw' ;;
+      *) within 60 test -e rc ;; esac || check "keys: $1: the run came to its wait" 1
     [ -n "$how$emu" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout \
-      10 "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
+      60 "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
     printf '%b' "$3" >&9
   done
-  sleep 1; printf z >&9; wait $pid; exec 9>&-
+  # "z" once the run ended and the shell after it reads with the echo off.
+  within 60 eval '[ -e rc ] && raw' || check "keys: $1: the run ends" 1
+  printf z >&9; wait $pid; exec 9>&-
   holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after &&
     [ "$(cat next)" = z ] &&
     { [ "$how" = job ] || [ "$(shown | tail -c 5)" = this. ]; }'

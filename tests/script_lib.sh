@@ -28,6 +28,11 @@ check() {  # check NAME STATUS [detail]: STATUS 0 passes
   if [ "$2" = 0 ]; then passed=$((passed + 1)); else
     failed=$((failed + 1)); echo "FAIL: $1${3:+ ($3)}"; fi
 }
+# within SECONDS COMMAND...: COMMAND holds, tried every tenth of a second for SECONDS at most.
+within() {
+  local deadline=$((SECONDS + $1))
+  until "${@:2}"; do ((SECONDS < deadline)) || return 1; sleep 0.1; done
+}
 holds() { local name=$1; shift; "$@"; check "$name" $?; }  # holds NAME COMMAND...
 finish() { echo "$1: $passed passed, $failed failed"; [ "$failed" = 0 ]; }
 # run ARGS...: the program in the current folder; sets out (standard output, exact) and rc.

@@ -41,11 +41,16 @@ std::map<int, Text> Shown(int first, int count, std::map<int, Text> extra = {}) 
 
 // rows: row -> what columns 1.. show; every other cell is blank.
 struct LayoutCase {
-  const char* name; std::vector<Text> requests; std::map<int, Text> rows;
-  int cursor_row, cursor_column; bool pending; int bells;
+  const char* name;
+  std::vector<Text> requests;
+  std::map<int, Text> rows;
+  int cursor_row, cursor_column;
+  bool pending;
+  int bells;
 };
 
 TEST(TextScreen, LaysOutRequestsOnPixels) {
+  // clang-format off
   const LayoutCase cases[] = {
       {"80 characters then CR LF leave an empty row", {kFull, "\r\n"}, {{1, kFull}}, 3, 1, false,
        0},
@@ -72,6 +77,7 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
       {"control and upper-half bytes are drawn", {Text("\0\x0b\x1b\x8e\xff!", 6)},
        {{1, Text("\0\x0b\x1b\x8e\xff!", 6)}}, 1, 7, false, 0},
   };
+  // clang-format on
   for (const LayoutCase& c : cases) {
     SCOPED_TRACE(c.name);
     TextScreen s = MakeTextScreen(640, 200);

@@ -58,7 +58,11 @@ TEST(Search, AgreesWithAPlainScan) {
 }
 
 TEST(TextToNumber, Table) {
-  struct Case { Text t; double want; };
+  struct Case {
+    Text t;
+    double want;
+  };
+  // clang-format off
   const Case cases[] = {
       {"001]", 1}, {"  7", 7}, {"12abc", 12}, {"-3.5", -3.5}, {"1e2]", 100}, {"1e]", 1},
       {".5", 0.5}, {"5.", 5}, {"abc", 0}, {"", 0}, {"+7", 7}, {"-.5", -0.5}, {"- 5", 0},
@@ -73,14 +77,21 @@ TEST(TextToNumber, Table) {
       {"&O17", 15}, {"&O78", 7}, {"&B101", 5}, {"&B102", 2}, {"&H", 0}, {"&X12", 0}, {"&", 0},
       {"\t&H1F", 0},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
+  // clang-format on
+  for (const Case& c : cases) EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
 }
 
 TEST(GetField, CutsAtTheDelimiterAndTrimsLineEnds) {
-  struct Case { Text t, delimiter; int n; Text want; };
-  const Case cases[] = {{"a,b,c", ",", 2, "b"}, {"a,,b", ",", 2, ""}, {"a", ",", 2, "a"},
-                        {",a", ",", 1, ",a"}, {"x=5\n\r\n", "=", 2, "5\n"}};
+  struct Case {
+    Text t, delimiter;
+    int n;
+    Text want;
+  };
+  const Case cases[] = {{"a,b,c", ",", 2, "b"},
+                        {"a,,b", ",", 2, ""},
+                        {"a", ",", 2, "a"},
+                        {",a", ",", 1, ",a"},
+                        {"x=5\n\r\n", "=", 2, "5\n"}};
   for (const Case& c : cases) EXPECT_EQ(GetField(c.t, c.delimiter, c.n), c.want) << c.t;
   EXPECT_EQ(ParentPath("C:\\Tool\\setup.exe", "\\", 1), "C:\\Tool");
   EXPECT_EQ(ParentPath("setup.exe", "\\", 1), "setup.exe");

@@ -8,7 +8,7 @@ trap '{ kill ${prog_pid:-} $xvfb_pid; [ -z "$emu" ] || timeout 20 wineserver -k;
 
 # The server picks a free display number itself, so parallel runs never collide.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null & xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+within 30 test -s "$tmp/display" || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=":$(head -1 "$tmp/display")"
 if [ -n "$emu" ]; then
   # The first Wine process of a prefix decides for every later one whether windows reach an X
@@ -19,23 +19,29 @@ if [ -n "$emu" ]; then
   export WINEPREFIX="$tmp/wine"
 fi
 
+# xdo NAME ARGS...: xdotool ARGS, a failure of which fails the check NAME.
+xdo() { local err; err=$(xdotool "${@:2}" 2>&1 >/dev/null) || check "$1: xdotool ${*:2}" 1 "$err"; }
+# focused PATTERN: a window in sight whose name matches PATTERN has the focus; sets wid, or xerr
+# to what xdotool said. Wine may map a new window again as it settles, so a failed try is no
+# verdict: callers wait for this to hold.
+focused() {
+  wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$wid" ] &&
+    xerr=$(timeout 10 xdotool windowfocus --sync "$wid" 2>&1)
+}
 # opened NAME ARGS...: the program in the background; sets prog_pid and wid, or fails NAME.
 opened() {
-  timeout 120 $emu "$prog" "${@:2}" </dev/null >"$tmp/out" 2>"$tmp/err" & prog_pid=$!
-  wid=$(timeout 60 xdotool search --sync --onlyvisible --name "^$title\$" 2>/dev/null | head -1)
-  [ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null && return
-  check "$1: window opens" 1 "$(head -3 "$tmp/err")"; return 1
+  timeout 120 $emu "$prog" "${@:2}" </dev/null >"$tmp/out" 2>"$tmp/err" & prog_pid=$! xerr=
+  within 60 focused "^$title\$" && return
+  check "$1: window opens" 1 "$(head -3 "$tmp/err") $xerr"; return 1
 }
 running() { kill -0 "$prog_pid" 2>/dev/null; }
 seen() { xdotool search --onlyvisible --name "$1" >/dev/null; }  # a window in sight, by name
-ended() {  # ended NAME: the program ends by itself within seconds, with exit code 0
-  for _ in $(seq 100); do running || break; sleep 0.1; done
-  running && kill "$prog_pid"
+ended() {  # ended NAME: the program ends by itself, with exit code 0
+  within 60 eval '! running' || kill "$prog_pid"
   wait "$prog_pid"; check "$1" $? "still running or failed"
 }
 # Which of the 25 text rows hold white pixels, as 25 digits 0 or 1.
 lit_rows() {
-  sleep 1  # the window presents about every 10 ms; give a loaded machine time
   xwd -id "$wid" -silent | python3 -c '
 import struct, sys
 data = sys.stdin.buffer.read(); h = struct.unpack(">25I", data[:100])
@@ -44,6 +50,13 @@ endian = "little" if order == 0 else "big"
 white = lambda x, y: int.from_bytes(pix[y * bpl + x * step:][:step], endian) & 0xFFFFFF == 0xFFFFFF
 lit = lambda r: any(white(x, y) for y in range(8 * r, 8 * r + 8) for x in range(w))
 print("".join("1" if lit(r) else "0" for r in range(25)))'
+}
+# drawn NAME PATTERN: the window's lit rows come to match PATTERN (a glob), as the window presents
+# what it was given; the rows last seen when they do not.
+drawn() {
+  local rows pattern=$2
+  within 20 eval 'rows=$(lit_rows) && [[ $rows == $pattern ]]'
+  check "$1" $? "$rows"
 }
 # Asks the window to close as a window manager's close button does: a WM_DELETE_WINDOW client
 # message (event type 33, laid out as Xlib lays it out) in a 192-byte XEvent.
@@ -69,19 +82,17 @@ sim=$(winpath "$tmp/sim") product=$(winpath "$tmp/product")
 if opened "syntax error" "$sim" BAD "$product" "Window Test"; then
   size=$(xwininfo -id "$wid" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
   check "syntax error: client area is 640x200" "$([ "$size" = 640x200 ]; echo $?)" "$size"
-  rows=$(lit_rows)
-  check "syntax error: one line drawn on row 1" \
-    "$([ "$rows" = 1000000000000000000000000 ]; echo $?)" "$rows"
-  xdotool mousemove --window "$wid" 320 100 click 1 key shift 2>/dev/null; sleep 1
+  drawn "syntax error: one line drawn on row 1" 1000000000000000000000000
+  # Nothing can show that an event was ignored: the program is watched for a second after them.
+  xdo "syntax error" mousemove --window "$wid" 320 100 click 1 key shift; sleep 1
   check "syntax error: a click and a lone Shift do not end the wait" "$(running; echo $?)"
-  xdotool key Right 2>/dev/null; ended "syntax error: an arrow key ends the program with code 0"
+  xdo "syntax error" key Right; ended "syntax error: an arrow key ends the program with code 0"
 fi
 if opened "ADD" "$sim" ADD "$product" "Window Test"; then
   # Heading, blank, the entries, blank, the advice, then LF CR LF CR: one blank row before the
   # backup sentence.
-  rows=$(lit_rows)
-  check "ADD: report laid out by rows" "$([[ $rows == 10111110101* ]]; echo $?)" "$rows"
-  xdotool key x 2>/dev/null; ended "ADD: a letter key ends the program with code 0"
+  drawn "ADD: report laid out by rows" '10111110101*'
+  xdo ADD key x; ended "ADD: a letter key ends the program with code 0"
   holds "ADD: the library holds the product" grep -q "Title=Window Test" "$tmp/sim/scenery.cfg"
 fi
 if emu=${emu:+wineconsole} prog=$(winpath "$prog") opened "close request" "$sim" BAD x y; then
@@ -89,12 +100,18 @@ if emu=${emu:+wineconsole} prog=$(winpath "$prog") opened "close request" "$sim"
   close_request; ended "a close request ends the program with code 0"
 fi
 
-# A batch installer's console, where it waits at its own prompt afterwards, stays in sight.
-printf 'title Batch\r\n"%s" %s BAD x y\r\npause\r\n' "$(winpath "$prog")" "$sim" >"$tmp/x.bat"
+# A batch installer's console, where it waits at its own prompt afterwards, stays in sight. The
+# batch file leaves a mark once the program has ended, so the key for its prompt cannot reach
+# the program's last moments instead. Keys are typed where the focus is, not sent to a window:
+# the prompt's console goes away on the key press, before its release would reach it.
+printf 'title Batch\r\n"%s" %s BAD x y\r\necho.>"%s"\r\npause\r\n' "$(winpath "$prog")" "$sim" \
+  "$(winpath "$tmp/prompt")" >"$tmp/x.bat"
 if [ -n "$emu" ] && emu="wineconsole cmd /c" prog=$(winpath "$tmp/x.bat") opened "batch file"; then
   holds "batch file: its console stays in sight" seen '^Batch$'
-  xdotool key x; sleep 2; holds "batch file: at its prompt" eval 'seen ^Batch$ && running'
-  xdotool search --name '^Batch$' windowfocus --sync key y; ended "batch file: its prompt ends"
+  xdo "batch file" key x
+  holds "batch file: at its prompt" within 60 eval '[ -e "$tmp/prompt" ] && running'
+  holds "batch file: its console in sight and focused" within 60 focused '^Batch$'
+  xdo "batch file" key y; ended "batch file: its prompt ends"
 fi
 
 # Started hidden, as installers do (Windows): a window or console wait would never be answered,

@@ -51,8 +51,8 @@ class HeldMessages : public Terminal {
 // The part of a run that holds the lock. The lock keeps out only other runs: when another
 // program saved the library since it was read, the edit is made once more on what that
 // program wrote, so its save is kept.
-EditResult EditLocked(const ProductDetails& details, Terminal& held,
-                      const EditSettings& settings, std::string* err) {
+EditResult EditLocked(const ProductDetails& details, Terminal& held, const EditSettings& settings,
+                      std::string* err) {
   const Text library_path = LibraryPath(details.simulator_folder);
   const Text backup_path = BackupPath(details.product_folder);
   RemoveStaleTemporaries(library_path);
@@ -64,10 +64,12 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     // backup nor be written over the library.
     FileContent library;
     ReplaceGuard guard{FileStamp(), settings.last_moment};
-    ReadFailure read = ReadWholeFile(library_path, false, held, settings.size_limit, &library,
-                                     &guard.read, err);
+    ReadFailure read = ReadWholeFile(library_path, settings.size_limit, &library, &guard.read, err);
     if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
-    if (read != kReadDone) return {Text(), Outcome::LibraryNotSaved};
+    if (read != kReadDone) {
+      ShowMessage(held, ReadFailureMessage(library_path, read));
+      return {Text(), Outcome::LibraryNotSaved};
+    }
     if (AddMayPassLimit(details, library.bytes.size(), settings.size_limit)) {
       *err = "adding to " + library_path + " would take it past " +
              std::to_string(settings.size_limit) + " bytes";
@@ -83,10 +85,10 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     std::promise<void> handed_over;
     const auto write_backup = [&] {
       bool told = false;
-      WriteNewFile(backup_path, library.bytes, library_path, &backup_made, &backup_err, [&] {
-        handed_over.set_value();
-        told = true;
-      });
+      backup_made = WriteNewFile(backup_path, library.bytes, library_path, &backup_err, [&] {
+                      handed_over.set_value();
+                      told = true;
+                    }) == WriteResult::kWritten;
       if (!told) handed_over.set_value();
     };
     std::thread backup;
@@ -96,7 +98,8 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
       write_backup();
     }
     if (backup.joinable()) handed_over.get_future().wait();
-    LibraryEdit edit = EditLibraryText(library.bytes, details, false);
+    const MappingCopies copies;
+    LibraryEdit edit = EditLibraryText(library.bytes, details, false, &copies);
     if (backup.joinable()) backup.join();
     if (!edit.result_text.empty()) edit.result_text = AddReport(edit, details, backup_made);
     // Nothing found in a library cut short under the run, not even a caution, is true of it.
@@ -107,13 +110,15 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
     if (!edit.caution_text.empty()) ShowMessage(held, edit.caution_text);
     // An unchanged text is not written: the same bytes again could only undo what another
     // program wrote since the read.
-    bool changed = false;
-    if (!edit.changed || WriteWholeFile(library_path, EditedLibrary(library.bytes, edit), &guard,
-                                        &changed, err)) {
+    const WriteResult written =
+        edit.changed ? WriteWholeFile(library_path, EditedLibrary(library.bytes, edit), &guard, err)
+                     : WriteResult::kWritten;
+    if (written == WriteResult::kWritten) {
       err->clear();
       return {edit.result_text, edit.outcome};
     }
-    if (!changed || attempt == 1) return {kSaveFailureText, Outcome::LibraryNotSaved};
+    if (written != WriteResult::kChangedMeanwhile || attempt == 1)
+      return {kSaveFailureText, Outcome::LibraryNotSaved};
   }
 }
 
@@ -121,8 +126,8 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held,
 
 // The appended section is bounded by its longest numbers.
 bool AddMayPassLimit(const ProductDetails& details, size_t library_size, size_t limit) {
-  const size_t section = AreaSectionText(INT32_MAX, INT32_MAX, details.product_title,
-                                         details.product_folder).size();
+  const size_t section =
+      AreaSectionText(INT32_MAX, INT32_MAX, details.product_title, details.product_folder).size();
   return SameText(UpperText(details.action), "ADD") && library_size + section > limit;
 }
 
@@ -131,9 +136,8 @@ EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console,
   HeldMessages held;
   EditResult result;
   {
-    std::unique_ptr<LibraryLock> lock =
-        LockLibrary(LibraryPath(details.simulator_folder), settings.lock_wait,
-                    settings.lock_opened, err);
+    std::unique_ptr<LibraryLock> lock = LockLibrary(LibraryPath(details.simulator_folder),
+                                                    settings.lock_wait, settings.lock_opened, err);
     if (!lock) return {kSaveFailureText, Outcome::LibraryNotSaved};
     result = EditLocked(details, held, settings, err);
   }

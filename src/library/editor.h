@@ -33,8 +33,8 @@ struct EditSettings {
 
 // What one edit hands back to the entry sequence.
 struct EditResult {
-  Text result_text;                  // the ResultText: the ADD report, a failure text, or empty
-  Outcome outcome = Outcome::Done;   // what the edit amounted to
+  Text result_text;                 // the ResultText: the ADD report, a failure text, or empty
+  Outcome outcome = Outcome::Done;  // what the edit amounted to
 };
 
 // Whether the ADD of details could take a library of library_size bytes past limit.

@@ -52,7 +52,8 @@ Outcome ListOpenFile(FileHandle file, const Text& path, Terminal& out, std::stri
     }
     const std::string_view text(buffer.data(), kept + got);
     if (first && IsUtf16(text)) {
-      *err = path + " is UTF-16 text (it begins with a byte-order mark), which this tool does "
+      *err = path +
+             " is UTF-16 text (it begins with a byte-order mark), which this tool does "
              "not read";
       return Outcome::LibraryNotSaved;
     }
@@ -84,7 +85,7 @@ Outcome CheckSceneryLibrary(const Text& simulator_folder, Terminal& out, std::st
     return Outcome::LibraryNotFound;
   }
   FileContent library;
-  if (ReadWholeFile(path, true, out, kLibrarySizeLimit, &library, nullptr, err) != kReadDone)
+  if (ReadWholeFile(path, kLibrarySizeLimit, &library, nullptr, err) != kReadDone)
     return Outcome::LibraryNotSaved;
   Text lines;
   const CheckCount count = CheckLibraryText(
@@ -105,21 +106,22 @@ Outcome CheckSceneryLibrary(const Text& simulator_folder, Terminal& out, std::st
 DryRun DryRunEdit(const ProductDetails& details, Terminal& console, std::string* err) {
   const Text path = LibraryPath(details.simulator_folder);
   FileContent library;
-  const ReadFailure read =
-      ReadWholeFile(path, false, console, kLibrarySizeLimit, &library, nullptr, err);
+  const ReadFailure read = ReadWholeFile(path, kLibrarySizeLimit, &library, nullptr, err);
   if (read == kTooLarge) return {{kTooLargeText, Outcome::LibraryNotSaved}, Text()};
-  if (read != kReadDone) return {{Text(), Outcome::LibraryNotSaved}, Text()};
+  if (read != kReadDone) {
+    ShowMessage(console, ReadFailureMessage(path, read));
+    return {{Text(), Outcome::LibraryNotSaved}, Text()};
+  }
   if (AddMayPassLimit(details, library.bytes.size(), kLibrarySizeLimit)) {
-    *err = "adding to " + path + " would take it past " + std::to_string(kLibrarySizeLimit) +
-           " bytes";
+    *err =
+        "adding to " + path + " would take it past " + std::to_string(kLibrarySizeLimit) + " bytes";
     return {{kTooLargeText, Outcome::LibraryNotSaved}, Text()};
   }
   // A run makes the backup when its folder is there and nothing is at its name yet.
   const Text backup = BackupPath(details.product_folder);
-  bool taken = true;
   std::string ignored;
   const bool backup_made = IsFolder(details.product_folder + kPathSeparator) &&
-                           NameTaken(backup, &taken, &ignored) && !taken;
+                           NameTaken(backup, &ignored) == Presence::kAbsent;
   const LibraryEdit edit = EditLibraryText(library.bytes, details, backup_made);
   if (!library.Intact()) {
     *err = path + " was cut short by another program while it was read";

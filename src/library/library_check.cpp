@@ -8,16 +8,13 @@
 
 namespace {
 
-unsigned char Upper(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
-}
+unsigned char Upper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
 
 // A folder as ADD compares it: without the blanks or tabs after it and then one "\" or "/".
 std::string_view FolderKey(std::string_view folder) {
   while (!folder.empty() && (folder.back() == ' ' || folder.back() == '\t'))
     folder.remove_suffix(1);
-  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
-    folder.remove_suffix(1);
+  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.remove_suffix(1);
   return folder;
 }
 
@@ -72,18 +69,18 @@ class SectionChecker {
     if (area > 0) {
       const auto [first, added] = areas_.emplace(area, line);
       if (!added)
-        Report(line, Problem::SameAreaNumber, "area " + Escaped(section.area) +
-                                                  " has the number of the area on line " +
-                                                  NumberToText(first->second));
+        Report(line, Problem::SameAreaNumber,
+               "area " + Escaped(section.area) + " has the number of the area on line " +
+                   NumberToText(first->second));
     }
-    const int32_t layer = section.layer.at > 0 ? NumberAfter(section.text, section.layer.at, '=')
-                                               : 0;
+    const int32_t layer =
+        section.layer.at > 0 ? NumberAfter(section.text, section.layer.at, '=') : 0;
     if (layer > 0) {
       const auto [first, added] = layers_.emplace(layer, line);
       if (!added)
-        Report(line, Problem::SameLayer, "layer " + NumberToText(layer) +
-                                             " is also the layer of the section on line " +
-                                             NumberToText(first->second));
+        Report(line, Problem::SameLayer,
+               "layer " + NumberToText(layer) + " is also the layer of the section on line " +
+                   NumberToText(first->second));
     }
     if (section.folder.at == 0)
       Report(line, Problem::NoFolderEntry, "the section has no folder entry (local=)");
@@ -94,9 +91,9 @@ class SectionChecker {
     if (!key.empty()) {
       const auto [first, added] = folders_.emplace(key, line);
       if (!added)
-        Report(line, Problem::SameFolder, "folder " + Quoted(section.folder.value) +
-                                              " is also registered on line " +
-                                              NumberToText(first->second));
+        Report(line, Problem::SameFolder,
+               "folder " + Quoted(section.folder.value) + " is also registered on line " +
+                   NumberToText(first->second));
     }
     if (!folder_exists_(section.folder.value))
       Report(line, Problem::MissingFolder,
@@ -166,8 +163,8 @@ Text FindingLine(const Finding& finding) {
 }
 
 Text CheckSummaryLine(const CheckCount& count) {
-  const Text sections = NumberToText(count.sections) +
-                        (count.sections == 1 ? " area section" : " area sections");
+  const Text sections =
+      NumberToText(count.sections) + (count.sections == 1 ? " area section" : " area sections");
   if (count.findings == 0) return "No findings in " + sections + "\r\n";
   return NumberToText(count.findings) + (count.findings == 1 ? " finding in " : " findings in ") +
          sections + "\r\n";

@@ -23,9 +23,9 @@ enum class Problem {
 
 // One finding.
 struct Finding {
-  int line;         // 1-based line of the area header it concerns; 1 for the whole library
+  int line;  // 1-based line of the area header it concerns; 1 for the whole library
   Problem problem;
-  Text text;        // what is wrong, in words, values escaped as LIST escapes them
+  Text text;  // what is wrong, in words, values escaped as LIST escapes them
 };
 
 // How a CHECK went.

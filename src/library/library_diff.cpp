@@ -57,8 +57,7 @@ int AppendLines(std::string_view text, char mark, Text* out) {
 // no line names the line before the place.
 Text Range(char side, int first, int count) {
   if (count == 1) return Text(1, side) + NumberToText(first);
-  return Text(1, side) + NumberToText(count == 0 ? first - 1 : first) + "," +
-         NumberToText(count);
+  return Text(1, side) + NumberToText(count == 0 ? first - 1 : first) + "," + NumberToText(count);
 }
 
 }  // namespace
@@ -97,8 +96,8 @@ Text UnifiedDiff(std::string_view before, size_t from, size_t to, std::string_vi
   const int leading = AppendLines(before.substr(context_start, head - context_start), ' ', &body);
   const int removed = AppendLines(before.substr(head, old_size - tail - head), '-', &body);
   const int added = AppendLines(after.Slice(head, new_size - tail), '+', &body);
-  const int trailing = AppendLines(
-      before.substr(old_size - tail, context_end - (old_size - tail)), ' ', &body);
+  const int trailing =
+      AppendLines(before.substr(old_size - tail, context_end - (old_size - tail)), ' ', &body);
   const int first = head_lines - leading + 1;
   return "--- " + old_name + "\n+++ " + new_name + "\n@@ " +
          Range('-', first, leading + removed + trailing) + " " +

@@ -14,26 +14,23 @@ static bool IsAction(const Text& action, const char* word) {
 
 static Text TitleCaution(const Text& title) {
   return Text("Adding your Product to your FS scenery Library:\r\n\r\n") + "\r\n\r\n" +
-         "Caution another product found using the same name: " + "\r\n\r\n" +
-         "'" + title + "'" + "\r\n\r\n" +
-         "But it is using another directory location" + "\r\n" +
+         "Caution another product found using the same name: " + "\r\n\r\n" + "'" + title + "'" +
+         "\r\n\r\n" + "But it is using another directory location" + "\r\n" +
          "Your scenery library has not been changed, because of this." + "\r\n";
 }
 
 static Text FolderCaution(const Text& folder) {
   return Text("Adding your Product to your FS scenery Library:\r\n\r\n") + "\r\n\r\n" +
-         "Caution another product found using the same product location: " + "\r\n\r\n" +
-         "'" + folder + "'" + "\r\n\r\n" +
-         "Your scenery library has not been changed, because of this." + "\r\n";
+         "Caution another product found using the same product location: " + "\r\n\r\n" + "'" +
+         folder + "'" + "\r\n\r\n" + "Your scenery library has not been changed, because of this." +
+         "\r\n";
 }
 
 Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool backup_made) {
   Text report = "Scenery AREA added:\r\n\r\nAREA=" + NumberToText(edit.area_number) + "\r\n" +
-                "Title=" + details.product_title + "\r\n" +
-                "localv=" + details.product_folder + "\r\n" +
-                "Active=TRUE\r\n" +
-                "Layer=" + NumberToText(edit.layer_number) + "\r\n\r\n" +
-                "If you wish to move this Layer, please use the FS scenery library";
+                "Title=" + details.product_title + "\r\n" + "localv=" + details.product_folder +
+                "\r\n" + "Active=TRUE\r\n" + "Layer=" + NumberToText(edit.layer_number) +
+                "\r\n\r\n" + "If you wish to move this Layer, please use the FS scenery library";
   if (backup_made)
     report += "\n\r\n\rBackup made of 'scenery.cfg' at " + BackupPath(details.product_folder);
   return report + "\r\n\r\nPRESS ANY KEY";
@@ -42,10 +39,10 @@ Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool back
 // The conflict checks, over the one scan of the library as read: the searches ignore case
 // themselves, so the edit holds one copy of the library and no more.
 static void CheckLibrary(std::string_view library, const ProductDetails& details,
-                         LibraryEdit& edit) {
+                         const ByteSource* copies, LibraryEdit& edit) {
   // REMOVE needs no more than the folder entry's section: the walk may end there.
   const LibraryScan scan = ScanLibrary(library, details.product_title, details.product_folder,
-                                       IsAction(details.action, "REMOVE"));
+                                       IsAction(details.action, "REMOVE"), copies);
   edit.area_number = scan.highest_area;
   edit.layer_number = scan.highest_layer;
 
@@ -54,18 +51,16 @@ static void CheckLibrary(std::string_view library, const ProductDetails& details
   edit.folder_pos = scan.folder_pos;
   if (edit.folder_pos > 0) {
     edit.conflict_state = ConflictState::FolderListed;
-    if (!edit.title_found && adding)
-      edit.caution_text = FolderCaution(details.product_folder);
+    if (!edit.title_found && adding) edit.caution_text = FolderCaution(details.product_folder);
   } else if (edit.title_found) {
     edit.conflict_state = ConflictState::TitleTaken;
-    if (adding)
-      edit.caution_text = TitleCaution(details.product_title);
+    if (adding) edit.caution_text = TitleCaution(details.product_title);
   }
 
   // The section that holds the folder entry runs from the last area header before it to the
   // first one after it, unless that is too long for one registration.
-  const int64_t guard = kSectionGuard + TextLength(details.product_title) +
-                        TextLength(details.product_folder);
+  const int64_t guard =
+      kSectionGuard + TextLength(details.product_title) + TextLength(details.product_folder);
   if (int64_t{scan.section_end} - scan.section_start <= guard) {
     edit.section_start = scan.section_start;
     edit.section_end = scan.section_end;
@@ -75,11 +70,9 @@ static void CheckLibrary(std::string_view library, const ProductDetails& details
 // Where the product stands in the library decides first; whether the library could be edited
 // at all only when the product's own entries did not.
 static Outcome EditOutcome(const LibraryEdit& edit, const ProductDetails& details) {
-  if (edit.changed)
-    return Outcome::Done;
+  if (edit.changed) return Outcome::Done;
   if (IsAction(details.action, "ADD")) {
-    if (edit.conflict_state == ConflictState::TitleTaken)
-      return Outcome::TitleTaken;
+    if (edit.conflict_state == ConflictState::TitleTaken) return Outcome::TitleTaken;
     if (edit.conflict_state == ConflictState::FolderListed)
       return edit.title_found ? Outcome::AlreadyRegistered : Outcome::FolderTaken;
     return Outcome::NotEditable;
@@ -90,9 +83,9 @@ static Outcome EditOutcome(const LibraryEdit& edit, const ProductDetails& detail
 }
 
 LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& details,
-                            bool backup_made) {
+                            bool backup_made, const ByteSource* copies) {
   LibraryEdit edit;
-  CheckLibrary(library, details, edit);
+  CheckLibrary(library, details, copies, edit);
   edit.kept_head = library.size();
   edit.resumed_at = library.size();
 
@@ -104,8 +97,8 @@ LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& deta
 
   if (!edit.skipped && IsAction(details.action, "ADD") &&
       edit.conflict_state == ConflictState::None) {
-    edit.inserted = AreaSectionText(edit.area_number, edit.layer_number,
-                                    details.product_title, details.product_folder);
+    edit.inserted = AreaSectionText(edit.area_number, edit.layer_number, details.product_title,
+                                    details.product_folder);
     edit.result_text = AddReport(edit, details, backup_made);
     edit.changed = true;
   }
@@ -115,8 +108,7 @@ LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& deta
       edit.section_start > 0 && edit.section_end > 0) {
     edit.kept_head = edit.section_start - 1;
     edit.inserted = "\r\n";
-    if (edit.section_end < TextLength(library))
-      edit.resumed_at = edit.section_end - 1;
+    if (edit.section_end < TextLength(library)) edit.resumed_at = edit.section_end - 1;
     edit.changed = true;
   }
   edit.outcome = EditOutcome(edit, details);

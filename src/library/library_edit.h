@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "byte_source.h"
 #include "outcome.h"
 #include "product_details.h"
 #include "text.h"
@@ -20,26 +21,26 @@ struct LibraryEdit {
   size_t kept_head = 0;
   Text inserted;
   size_t resumed_at = 0;
-  bool changed = false;         // a section was appended or cut
-  Text result_text;             // the ADD report, or empty
-  Text caution_text;            // the caution an ADD must show, or empty
+  bool changed = false;  // a section was appended or cut
+  Text result_text;      // the ADD report, or empty
+  Text caution_text;     // the caution an ADD must show, or empty
   ConflictState conflict_state = ConflictState::None;
-  bool title_found = false;     // a title entry holds the product's title
-  int folder_pos = 0;           // the product's folder entry
-  int section_start = 0;        // "[" of the area header before it (0: none or too long)
-  int section_end = 0;          // "[" of the next area header, or the text's length
+  bool title_found = false;  // a title entry holds the product's title
+  int folder_pos = 0;        // the product's folder entry
+  int section_start = 0;     // "[" of the area header before it (0: none or too long)
+  int section_end = 0;       // "[" of the next area header, or the text's length
   // Highest numbers plus one; a REMOVE reads them from the library's first areas only.
   int32_t area_number = 0;
   int32_t layer_number = 0;
-  bool skipped = false;         // no numbered area or no layer: nothing may be edited
+  bool skipped = false;             // no numbered area or no layer: nothing may be edited
   Outcome outcome = Outcome::Done;  // what the edit amounts to for the caller
 };
 
 // Runs the checks, the scans and the ADD or REMOVE edit of details over library (as read),
 // backup_made telling whether the report may name the backup. Searches the text as it is, with
-// no upper-cased copy.
+// no upper-cased copy; a REMOVE's search takes its copies from copies, when given.
 LibraryEdit EditLibraryText(std::string_view library, const ProductDetails& details,
-                            bool backup_made);
+                            bool backup_made, const ByteSource* copies = nullptr);
 
 // The report of the ADD that edit made for details, naming the backup when backup_made.
 Text AddReport(const LibraryEdit& edit, const ProductDetails& details, bool backup_made);

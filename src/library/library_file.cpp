@@ -9,9 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "files.h"
-#include "memory.h"
-
 // What the editor searches for; letters match without case.
 static const char kAreaHeaderKey[] = "[area.";
 static const char kLayerEntryKey[] = "layer=";
@@ -31,15 +28,12 @@ Text BackupPath(const Text& product_folder) {
 static int32_t PlainNumberAfter(std::string_view library, int pos, char delimiter) {
   // The 12 characters from pos + 2, read in place: the scans call this a million times.
   const int n = std::min(12, TextLength(library) - (pos + 1));
-  if (pos < 1 || n < 5)
-    return -1;
+  if (pos < 1 || n < 5) return -1;
   const char* w = library.data() + (pos + 1);
-  if (w[0] == delimiter || w[1] == delimiter || w[2] == delimiter || w[3] != delimiter)
-    return -1;
+  if (w[0] == delimiter || w[1] == delimiter || w[2] == delimiter || w[3] != delimiter) return -1;
   int32_t value = 0;
   int i = 4;
-  for (; i < n && w[i] >= '0' && w[i] <= '9'; ++i)
-    value = value * 10 + (w[i] - '0');
+  for (; i < n && w[i] >= '0' && w[i] <= '9'; ++i) value = value * 10 + (w[i] - '0');
   // A point or an exponent letter could carry the number on; the delimiter ends the field.
   if (i == 4 || (i < n && w[i] != delimiter && (w[i] == '.' || w[i] == 'e' || w[i] == 'E')))
     return -1;
@@ -48,8 +42,7 @@ static int32_t PlainNumberAfter(std::string_view library, int pos, char delimite
 
 int32_t NumberAfter(std::string_view library, int pos, char delimiter) {
   int32_t plain = PlainNumberAfter(library, pos, delimiter);
-  if (plain >= 0)
-    return plain;
+  if (plain >= 0) return plain;
   // The 12 characters from pos + 2 hold the delimiter at their fourth place, so field 2 is at
   // most the 8 characters after it.
   Text window = SubText(library, pos + 2, 12);
@@ -58,29 +51,23 @@ int32_t NumberAfter(std::string_view library, int pos, char delimiter) {
 
 Text FormatAreaNumber(int32_t n) {
   Text digits = NumberToText(n);
-  if (digits.size() < 3)
-    digits.insert(0, 3 - digits.size(), '0');
+  if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
   return digits;
 }
 
 Text AreaSectionText(int32_t area_number, int32_t layer_number, const Text& title,
                      const Text& folder) {
-  return "\r\n[Area." + FormatAreaNumber(area_number) + "]\r\n" +
-         "Title=" + title + "\r\n" +
-         "local=" + folder + "\r\n" +
-         "Active=TRUE\r\n" +
-         "Layer=" + NumberToText(layer_number) + "\r\n" +
-         "\r\n";
+  return "\r\n[Area." + FormatAreaNumber(area_number) + "]\r\n" + "Title=" + title + "\r\n" +
+         "local=" + folder + "\r\n" + "Active=TRUE\r\n" + "Layer=" + NumberToText(layer_number) +
+         "\r\n" + "\r\n";
 }
 
 // True when the value of an entry that ends just before next (1-based) ends there as a whole:
 // after one "\" or "/" (folders only), only blanks or tabs up to a line end or the end of the
 // text. So "Alps" does not match "Alps North", nor a folder a longer sibling folder.
 static bool EndsValue(std::string_view library, int next, bool folder) {
-  if (folder && (ByteAt(library, next) == '\\' || ByteAt(library, next) == '/'))
-    ++next;
-  while (ByteAt(library, next) == ' ' || ByteAt(library, next) == '\t')
-    ++next;
+  if (folder && (ByteAt(library, next) == '\\' || ByteAt(library, next) == '/')) ++next;
+  while (ByteAt(library, next) == ' ' || ByteAt(library, next) == '\t') ++next;
   return next > TextLength(library) || ByteAt(library, next) == '\r' ||
          ByteAt(library, next) == '\n';
 }
@@ -90,13 +77,13 @@ namespace {
 // A title or folder entry looked for at the positions that the walk over the "=" offers, in
 // order; it keeps the first that holds the entry.
 struct EntrySearch {
-  Text pattern;       // "TITLE=" or "LOCAL=", then the value
-  bool folder;        // the value may end in one "\" or "/"
-  int64_t budget;     // bytes that checks of single positions may still compare
-  size_t reach;       // the text up to here holds every entry that the walk could offer
+  Text pattern;    // "TITLE=" or "LOCAL=", then the value
+  bool folder;     // the value may end in one "\" or "/"
+  int64_t budget;  // bytes that checks of single positions may still compare
+  size_t reach;    // the text up to here holds every entry that the walk could offer
   Text last = pattern.substr(pattern.size() - 1);  // the byte the pattern ends with
-  int position = 0;   // the first entry, 0 while there is none
-  bool done = false;  // position is final
+  int position = 0;                                // the first entry, 0 while there is none
+  bool done = false;                               // position is final
 };
 
 // Looks for the entry at pos, unless search is done; copy, when given, holds the pattern's
@@ -105,24 +92,21 @@ struct EntrySearch {
 // instead: a value that nearly matches at every "=" must not make the walk quadratic.
 void OfferEntry(std::string_view library, int pos, EntrySearch& search,
                 std::string_view copy = {}) {
-  if (search.done)
-    return;
+  if (search.done) return;
   const int length = TextLength(search.pattern);
   const std::string_view at = copy.empty() ? library.substr(pos - 1) : copy;
   // Values mostly differ in length, and numbered ones share their beginning: the pattern's
   // last byte turns most away before that beginning is compared.
-  if (MatchLengthNoCase(at, length, search.last) == 0)
-    return;
+  if (MatchLengthNoCase(at, length, search.last) == 0) return;
   const int matched = MatchLengthNoCase(at, 1, search.pattern);
   search.budget -= matched;
   if (matched == length && EndsValue(library, pos + length, search.folder)) {
     search.position = pos;
     search.done = true;
   } else if (search.budget < 0) {
-    search.position = FindTextNoCase(pos + 1, library.substr(0, search.reach), search.pattern,
-                                     [&](int found) {
-                                       return EndsValue(library, found + length, search.folder);
-                                     });
+    search.position = FindTextNoCase(
+        pos + 1, library.substr(0, search.reach), search.pattern,
+        [&](int found) { return EndsValue(library, found + length, search.folder); });
     search.done = true;
   }
 }
@@ -143,11 +127,9 @@ constexpr unsigned char kLowerBit = 0x20;
 // case, in any case. Written out for the two six-byte keys met a million times each.
 bool KeyAt(const char* s, size_t n, size_t i, const char* key) {
   for (; *key != 0; ++i, ++key) {
-    if (i >= n)
-      return false;
+    if (i >= n) return false;
     const unsigned char c = s[i];
-    if ((*key >= 'a' && *key <= 'z' ? c | kLowerBit : c) != *key)
-      return false;
+    if ((*key >= 'a' && *key <= 'z' ? c | kLowerBit : c) != *key) return false;
   }
   return true;
 }
@@ -190,8 +172,8 @@ uint64_t StopsAt64(const char* s, size_t i) {
     const Bytes16 at = Load16(s + i + b);
     const Bytes16 key = Load16(s + i + b - 5) | kLowerBit;
     const Bytes16 next = Load16(s + i + b + 1) | kLowerBit;
-    stops |= BitsOf(((at == '=') & ((key == 'l') | (key == 't'))) |
-                    ((at == '[') & (next == 'a'))) << b;
+    stops |= BitsOf(((at == '=') & ((key == 'l') | (key == 't'))) | ((at == '[') & (next == 'a')))
+             << b;
   }
   return stops;
 }
@@ -271,13 +253,15 @@ void LowerTo(std::atomic<size_t>& limit, size_t value) {
 
 // The first folder entry (the one ScanPart finds) whose "=" stands at the 0-based indexes
 // [begin, end) of library, 0 when there is none: no stop but those that may start the entry.
-int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text& pattern) {
+int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text& pattern,
+                  const ByteSource* copies) {
   EntrySearch search = SearchOver(library, begin, end, pattern, true);
   const NoCaseByte last(pattern.back());
   const char* s = library.data();
   const size_t n = library.size(), m = pattern.size();
   // Where the library is a mapped file, the entries are looked for in copies of its stretches,
-  // and only one that holds the pattern is read in place.
+  // and only one that holds the pattern is read in place: the first look at a mapped page costs
+  // more than a copy of it through the system.
   constexpr size_t kStretch = 256 << 10;
   std::unique_ptr<char[]> copy;
   size_t copied_from = 0, copied_to = 0;  // copy holds library bytes [copied_from, copied_to)
@@ -288,11 +272,11 @@ int FolderEntryIn(std::string_view library, size_t begin, size_t end, const Text
       if (!copy) copy = std::make_unique<char[]>(std::min(kStretch, end - begin) + 63 + m);
       copied_from = i - 5;
       copied_to = std::min(n, std::min(end, i + kStretch) + 58 + m);
-      copied = CopyOutOfMapping(s + copied_from, copied_to - copied_from, copy.get());
+      copied = copies && copies->Copy(s + copied_from, copied_to - copied_from, copy.get());
     }
-    uint64_t stops = !whole ? i >= 5 && s[i] == '=' && (s[i - 5] | kLowerBit) == 'l'
-                            : FolderStopsAt64(copied ? copy.get() + (i - copied_from) : s + i,
-                                              last, m);
+    uint64_t stops =
+        !whole ? i >= 5 && s[i] == '=' && (s[i - 5] | kLowerBit) == 'l'
+               : FolderStopsAt64(copied ? copy.get() + (i - copied_from) : s + i, last, m);
     for (; stops != 0 && !search.done; stops &= stops - 1) {
       const size_t entry = i + std::countr_zero(stops) - 5;
       OfferEntry(library, static_cast<int>(entry) + 1, search,
@@ -327,7 +311,7 @@ LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, cons
         found[k] = ScanPart(library, begin, end, title_pattern, folder_pattern);
         continue;
       }
-      found[k].folder_pos = FolderEntryIn(library, begin, end, folder_pattern);
+      found[k].folder_pos = FolderEntryIn(library, begin, end, folder_pattern, plan.copies);
       if (found[k].folder_pos > 0) LowerTo(walked_to, k + 1);
     }
   };
@@ -372,8 +356,8 @@ LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, cons
   }
   scan.section_end = TextLength(library);
   for (size_t i = entry + 1; i < library.size(); ++i) {
-    const char* bracket = static_cast<const char*>(
-        std::memchr(library.data() + i, '[', library.size() - i));
+    const char* bracket =
+        static_cast<const char*>(std::memchr(library.data() + i, '[', library.size() - i));
     if (bracket == nullptr) break;
     i = bracket - library.data();
     if (HeaderAt(library, i)) {
@@ -385,12 +369,12 @@ LibraryScan ScanLibraryInParts(std::string_view library, const Text& title, cons
 }
 
 LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder,
-                        bool until_folder) {
+                        bool until_folder, const ByteSource* copies) {
   // A large library is walked by two threads: the first look at each page of a mapped file,
   // most of the walk's time, is then shared by two processors (173 ms alone, 100 ms shared for
   // the 155 MB library on this project's machine). Pieces of 4 MiB end a walk until the folder
   // entry soon after it.
   constexpr size_t kPiece = size_t{4} << 20;
   return ScanLibraryInParts(library, title, folder,
-                            {kPiece, library.size() > kPiece ? 2 : 1, until_folder});
+                            {kPiece, library.size() > kPiece ? 2 : 1, until_folder, copies});
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "byte_source.h"
 #include "text.h"
 
 // simulator_folder, the platform's separator, "scenery.cfg".
@@ -44,15 +45,17 @@ struct LibraryScan {
 // Section bounds are 0 without a folder entry. Linear in the length of library whatever the
 // title and folder. until_folder asks only for what a REMOVE needs, the first folder entry,
 // its section and whether each number is above 0, and lets the walk end soon after the entry:
-// the numbers are then only those of the library's first areas, and title_pos is 0.
+// the numbers are then only those of the library's first areas, and title_pos is 0. The walk
+// until the folder entry looks at copies from copies, when given, rather than at the library.
 LibraryScan ScanLibrary(std::string_view library, const Text& title, const Text& folder,
-                        bool until_folder = false);
+                        bool until_folder = false, const ByteSource* copies = nullptr);
 
 // How ScanLibrary's walk is shared out.
 struct ScanPlan {
   size_t chunk;               // bytes walked as one piece; pieces are taken in order
   int threads;                // threads taking pieces side by side, the calling one included
   bool until_folder = false;  // as for ScanLibrary: no piece after the folder entry's is walked
+  const ByteSource* copies = nullptr;  // as for ScanLibrary
 };
 
 // ScanLibrary as plan shares it out: the same result for any plan without until_folder, and

@@ -11,9 +11,7 @@ namespace {
 
 constexpr size_t kHeaderLength = 6;  // "[Area."
 
-unsigned char Upper(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
-}
+unsigned char Upper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
 
 // True when the bytes of s that end just before index end are key (upper case) in any case.
 bool KeyBefore(std::string_view s, size_t end, std::string_view key) {
@@ -82,9 +80,8 @@ class SectionReader {
     read_ = AreaSection();
     start_ = header;
     const size_t area = header + kHeaderLength;
-    const size_t end = FirstMatch(text, area, [](Bytes16 b) {
-      return Bytes16((b == ']') | LineEnds(b));
-    });
+    const size_t end =
+        FirstMatch(text, area, [](Bytes16 b) { return Bytes16((b == ']') | LineEnds(b)); });
     read_.area = text.substr(area, end - area);
   }
 

@@ -61,7 +61,8 @@ const struct {
     {Outcome::NothingToRemove, "not removed: its folder is not in the library"},
     {Outcome::NotEditable, "nothing changed: no numbered area or layer, or no section to cut"},
     {Outcome::LibraryNotFound, "no scenery.cfg in SIMULATOR_FOLDER"},
-    {Outcome::BadArguments, "wrong action, or product details empty, broken or outside the code page"},
+    {Outcome::BadArguments,
+     "wrong action, or product details empty, broken or outside the code page"},
     {Outcome::LibraryNotSaved, "the library could not be read, saved or locked, or is too large"},
     {Outcome::Findings, "CHECK found problems in the library"},
 };
@@ -100,8 +101,7 @@ void ReportError(const std::string& err) {
 }
 
 bool AsksForHelp(const std::vector<Text>& args) {
-  if (args.size() != 2)
-    return false;
+  if (args.size() != 2) return false;
   return args[1] == "--help" || args[1] == "-h" || args[1] == "/?";
 }
 
@@ -110,13 +110,9 @@ bool AsksForVersion(const std::vector<Text>& args) {
 }
 
 // A line break inside a value would be written into the library as lines of its own.
-bool HoldsLineBreak(const Text& value) {
-  return value.find_first_of("\r\n") != Text::npos;
-}
+bool HoldsLineBreak(const Text& value) { return value.find_first_of("\r\n") != Text::npos; }
 
-bool IsUsable(const Text& value) {
-  return !value.empty() && !HoldsLineBreak(value);
-}
+bool IsUsable(const Text& value) { return !value.empty() && !HoldsLineBreak(value); }
 
 }  // namespace
 
@@ -203,8 +199,7 @@ int RunMain(const CommandLine& command_line) {
                 "Sorry, but I Can't find your 'Scenery.cfg' file, please add this to your "
                 "scenery library manually");
     // Wrong arguments are the caller's mistake whatever the folder holds: they keep the code.
-    if (outcome == Outcome::Done)
-      outcome = Outcome::LibraryNotFound;
+    if (outcome == Outcome::Done) outcome = Outcome::LibraryNotFound;
   }
   if (!IsUsable(details.product_folder) || !IsUsable(details.product_title) ||
       !IsExact(command_line, first + 2) || !IsExact(command_line, first + 3)) {

@@ -31,8 +31,8 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
     g_cut = true;
     const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     char* const from = reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(hit) & ~(page - 1));
-    if (mmap(from, begin + g_size.load() - from, PROT_READ,
-             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED)
+    if (mmap(from, begin + g_size.load() - from, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+             -1, 0) != MAP_FAILED)
       return;
   }
   if (g_previous.sa_flags & SA_SIGINFO) {
@@ -83,9 +83,7 @@ bool FileMapping::Map(intptr_t file, size_t size) {
   return true;
 }
 
-bool MappingIntact() {
-  return !g_cut.load();
-}
+bool MappingIntact() { return !g_cut.load(); }
 
 size_t CopyFromMapping(intptr_t to, const char* data, size_t size) {
   char* const begin = g_begin.load();
@@ -95,8 +93,8 @@ size_t CopyFromMapping(intptr_t to, const char* data, size_t size) {
   loff_t offset = data - begin;
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = copy_file_range(g_file, &offset, static_cast<int>(to), nullptr,
-                                      size - done, 0);
+    const ssize_t n =
+        copy_file_range(g_file, &offset, static_cast<int>(to), nullptr, size - done, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);

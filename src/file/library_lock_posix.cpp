@@ -27,14 +27,13 @@ class FileLock : public LibraryLock {
 
 bool SameFile(int fd, const Text& path) {
   struct stat held, named;
-  return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+  return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
 }
 
 }  // namespace
 
-std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
-                                         std::chrono::milliseconds wait,
+std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path, std::chrono::milliseconds wait,
                                          const std::function<void()>& opened, std::string* err) {
   const auto give_up = std::chrono::steady_clock::now() + wait;
   for (bool first = true;; first = false) {

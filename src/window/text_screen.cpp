@@ -90,8 +90,7 @@ int PrintToScreen(TextScreen& screen, const Text& text) {
         if (screen.cursor_column > 1) --screen.cursor_column;
         ended_with_move = true;
         break;
-      case '\a':
-        break;
+      case '\a': break;
       case '\t':
         for (int n = 8 - (screen.cursor_column - 1) % 8; n > 0; --n) DrawCharacter(screen, ' ');
         ended_with_move = false;

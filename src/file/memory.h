@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "byte_source.h"
+
 // A mapping of an open file's first bytes, or nothing. Only one exists at a time; further
 // ones stay empty and their callers read instead.
 class FileMapping {
@@ -39,3 +41,12 @@ size_t CopyFromMapping(intptr_t to, const char* data, size_t size);
 // reading them in place, which on this project's virtual machine cost five times as much for
 // pages not yet looked at: false when they are not all in the mapping or the file.
 bool CopyOutOfMapping(const char* data, size_t size, char* into);
+
+// The live mapping as a source of copies, through CopyOutOfMapping: where nothing is mapped
+// (Windows), the bytes are read in memory where they are.
+class MappingCopies : public ByteSource {
+ public:
+  bool Copy(const char* data, size_t size, char* into) const override {
+    return CopyOutOfMapping(data, size, into);
+  }
+};

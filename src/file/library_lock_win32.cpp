@@ -26,12 +26,11 @@ class RangeLock : public LibraryLock {
 HANDLE OpenLockFile(const Text& path, std::string* err) {
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const DWORD flags = FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
-                            OPEN_ALWAYS, flags, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                            flags, nullptr);
   // A user who may only read the lock file still takes part: a range lock needs read access.
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
-    file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags,
-                       nullptr);
+    file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) {
     *err = "cannot open the lock file " + path + ": " + SystemError();
@@ -55,8 +54,7 @@ bool NoRangeLocks(DWORD error) {
 
 }  // namespace
 
-std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
-                                         std::chrono::milliseconds wait,
+std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path, std::chrono::milliseconds wait,
                                          const std::function<void()>& opened, std::string* err) {
   Text resolved;
   if (!ResolvePath(library_path, &resolved, err)) return nullptr;

@@ -29,9 +29,9 @@ SECURITY_INFORMATION SecurityToCopy(const FileSecurity& like, const FileSecurity
   if (!SameSid(like.owner, now.owner)) info |= OWNER_SECURITY_INFORMATION;
   if (!SameSid(like.group, now.group)) info |= GROUP_SECURITY_INFORMATION;
   if ((info & OWNER_SECURITY_INFORMATION) || !SameEntries(like.dacl, now.dacl)) {
-    info |= DACL_SECURITY_INFORMATION | (like.dacl_protected || other_folder
-                                             ? PROTECTED_DACL_SECURITY_INFORMATION
-                                             : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    info |= DACL_SECURITY_INFORMATION |
+            (like.dacl_protected || other_folder ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION);
   }
   return info;
 }

@@ -15,15 +15,15 @@ constexpr uint32_t kScreenBackground = 0x00000000;
 constexpr int kKeyQueueLimit = 15;
 
 struct TextScreen {
-  int width = 0;   // pixels
-  int height = 0;  // pixels
-  int columns = 0;  // width / 8
-  int rows = 0;     // height / 8
+  int width = 0;                 // pixels
+  int height = 0;                // pixels
+  int columns = 0;               // width / 8
+  int rows = 0;                  // height / 8
   std::vector<uint32_t> pixels;  // width * height, top row first, 0x00RRGGBB
   std::vector<bool> dirty_rows;  // one per text row: changed since the window last showed it
-  int cursor_row = 1;     // 1-based; may stand one or more rows below the grid mid-request
-  int cursor_column = 1;  // 1-based
-  bool pending_break = false;  // the last character filled the bottom-right cell
+  int cursor_row = 1;            // 1-based; may stand one or more rows below the grid mid-request
+  int cursor_column = 1;         // 1-based
+  bool pending_break = false;    // the last character filled the bottom-right cell
   std::deque<int> keys;
 };
 

@@ -13,8 +13,7 @@ int WindowTerminal::WaitForKey() {
   for (;;) {
     {
       std::lock_guard<std::mutex> hold(lock_);
-      if (int code = TakeKey(screen_))
-        return code;
+      if (int code = TakeKey(screen_)) return code;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -29,6 +28,5 @@ bool WindowTerminal::Start() {
 
 void WindowTerminal::Stop() {
   stop_ = true;
-  if (thread_.joinable())
-    thread_.join();
+  if (thread_.joinable()) thread_.join();
 }

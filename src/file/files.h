@@ -9,32 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "file_types.h"
 #include "memory.h"
-#include "terminal.h"
 #include "text.h"
-
-// Separator inserted between a folder and a name: "\" on Windows, "/" elsewhere.
-extern const char kPathSeparator[];
 
 // Why ReadWholeFile failed; 2 and 3 are the numbers its message shows.
 enum ReadFailure { kReadDone = 0, kCannotOpen = 2, kCannotMeasure = 3, kTooLarge = 4 };
 
-// Which file a path led to and what state it was in: any change of content, of metadata or of
-// the file itself (replaced by a rename) changes the stamp.
-struct FileStamp {
-  uint64_t volume = 0;   // device / volume serial number
-  uint64_t index = 0;    // inode / file index
-  int64_t size = 0;
-  int64_t modified = 0;  // last write, in the platform's finest unit
-  int64_t changed = 0;   // last change of content or metadata where the platform keeps it
-  bool operator==(const FileStamp&) const = default;
-};
-
 // A file's bytes as read: the file itself, mapped, where the platform can, else a copy.
 struct FileContent {
-  FileMapping mapping;      // the file's own bytes, when mapped
-  Text copy;                // the bytes read, when not mapped
-  std::string_view bytes;   // whichever of the two holds them
+  FileMapping mapping;     // the file's own bytes, when mapped
+  Text copy;               // the bytes read, when not mapped
+  std::string_view bytes;  // whichever of the two holds them
   // False when another program cut the file short under the mapping and the run looked past
   // the cut: the bytes then hold zeros there, and nothing built from them may be saved.
   bool Intact() const { return mapping.data() == nullptr || MappingIntact(); }
@@ -42,10 +28,13 @@ struct FileContent {
 
 // Reads the whole file at path into *content, byte for byte, and when stamp is given, what the
 // file was as it was read. A file of more than limit bytes, or one that keeps growing or never
-// ends, is refused with kTooLarge before limit + 1 bytes are held. Unless quiet, kCannotOpen
-// and kCannotMeasure are first shown on terminal as "Error opening file: <path>   Errorcode=<n>".
-ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          FileContent* content, FileStamp* stamp, std::string* err);
+// ends, is refused with kTooLarge before limit + 1 bytes are held.
+ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, FileStamp* stamp,
+                          std::string* err);
+
+// What the user is shown when path could not be read for failure (kCannotOpen or
+// kCannotMeasure): "Error opening file: <path>   Errorcode=<n>".
+Text ReadFailureMessage(const Text& path, ReadFailure failure);
 
 // What a replace must still find in place: the file as it was read.
 struct ReplaceGuard {
@@ -56,20 +45,20 @@ struct ReplaceGuard {
 // Replaces the file's content with the pieces, one after another, atomically and durably,
 // keeping what the user set on the file (owner, permissions, ACLs, attributes). The owner keeps
 // every right they had or nothing changes. Nothing is saved while a mapping has been cut short
-// (MappingIntact). With a guard, a file that is no longer the one read is left as it is: false
-// with *changed set. On false the old file is byte-identical and no temporary file is left
-// behind.
-bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
-                    const ReplaceGuard* guard, bool* changed, std::string* err);
+// (MappingIntact). With a guard, a file that is no longer the one read is left as it is:
+// kChangedMeanwhile. Unless kWritten, the old file is byte-identical and no temporary file is
+// left behind.
+WriteResult WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
+                           const ReplaceGuard* guard, std::string* err);
 
 // Creates the file at path with content, atomically and durably, unless anything at all is at
-// that name, a link included, which is never followed: then *created is false and nothing
-// changes. The file gets the owner and permissions of the file like, and when it may not,
-// stays private to this process. Of runs racing for one path, exactly one creates it. Nothing
-// is created while a mapping has been cut short. written, when given, is called once the content
-// has been handed to the system, before it is flushed to disk.
-bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
-                  std::string* err, const std::function<void()>& written = nullptr);
+// that name, a link included, which is never followed: then kNameTaken, and nothing changes. The
+// file gets the owner and permissions of the file like, and when it may not, stays private to this
+// process. Of runs racing for one path, exactly one creates it. Nothing is created while a mapping
+// has been cut short. written, when given, is called once the content has been handed to the
+// system, before it is flushed to disk.
+WriteResult WriteNewFile(const Text& path, std::string_view content, const Text& like,
+                         std::string* err, const std::function<void()>& written = nullptr);
 
 // Deletes the temporaries that a dead run left beside path, whoever owns them; those of live
 // runs stay.

@@ -11,8 +11,7 @@
 
 Text SubText(std::string_view t, int start, int count) {
   int64_t length = TextLength(t);
-  if (start < 1 || start > length || count == 0)
-    return Text();
+  if (start < 1 || start > length || count == 0) return Text();
   // 64-bit so that a start near the top of the int range plus a big count cannot wrap.
   int64_t end = count < 0 ? length : std::min<int64_t>(length, int64_t{start} + count - 1);
   return Text(t.substr(start - 1, end - start + 1));
@@ -23,25 +22,18 @@ Text SubText(std::string_view t, int start, int count) {
 static void PatternBorders(const Text& pattern, int* border) {
   int m = TextLength(pattern);
   border[0] = 0;
-  if (m > 0)
-    border[1] = 0;
+  if (m > 0) border[1] = 0;
   int k = 0;
   for (int i = 1; i < m; ++i) {
-    while (k > 0 && pattern[i] != pattern[k])
-      k = border[k];
-    if (pattern[i] == pattern[k])
-      ++k;
+    while (k > 0 && pattern[i] != pattern[k]) k = border[k];
+    if (pattern[i] == pattern[k]) ++k;
     border[i + 1] = k;
   }
 }
 
-static char UpperByte(char c) {
-  return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-}
+static char UpperByte(char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); }
 
-static bool IsLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+static bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // Index of the pattern byte that candidates are looked up by: the first among the leading
 // few that is no letter, digit or blank. In a library those stand on nearly every byte, while
@@ -52,12 +44,10 @@ static int AnchorIndex(const Text& pattern, bool no_case) {
   for (int j = 0; j < limit; ++j) {
     char c = pattern[j];
     bool common = c == ' ' || (c >= '0' && c <= '9') || IsLetter(c);
-    if (!common)
-      return j;
+    if (!common) return j;
   }
   for (int j = 0; no_case && j < limit; ++j) {
-    if (!IsLetter(pattern[j]))
-      return j;
+    if (!IsLetter(pattern[j])) return j;
   }
   return 0;
 }
@@ -70,8 +60,7 @@ static int Search(int start, std::string_view t, const Text& pattern,
                   const std::function<bool(int)>& accept) {
   int n = TextLength(t);
   int m = TextLength(pattern);
-  if (n == 0 || m == 0 || start < 1 || start > n || m > n || n - (start - 1) < m)
-    return 0;
+  if (n == 0 || m == 0 || start < 1 || start > n || m > n || n - (start - 1) < m) return 0;
   // The library scans search six-byte patterns a million times: their table stays off the heap.
   int short_border[64];
   std::vector<int> long_border;
@@ -97,19 +86,15 @@ static int Search(int start, std::string_view t, const Text& pattern,
   int k = 0;          // bytes of pattern matched so far, ending just before i
   for (;;) {
     if (k == 0) {
-      if (i > n - m)
-        return 0;
+      if (i > n - m) return 0;
       if (scan_anchor) {
         int j = i + a;
-        while (j <= n - m + a && byte_of_t(j) != p[a])
-          ++j;
-        if (j > n - m + a)
-          return 0;
+        while (j <= n - m + a && byte_of_t(j) != p[a]) ++j;
+        if (j > n - m + a) return 0;
         i = j - a;
       } else {
         const void* hit = std::memchr(s + i + a, p[a], n - m + 1 - i);
-        if (hit == nullptr)
-          return 0;
+        if (hit == nullptr) return 0;
         i = static_cast<int>(static_cast<const char*>(hit) - s) - a;
       }
     } else if (i >= n) {
@@ -119,8 +104,7 @@ static int Search(int start, std::string_view t, const Text& pattern,
       ++i;
       ++k;
       if (k == m) {
-        if (!accept || accept(i - m + 1))
-          return i - m + 1;
+        if (!accept || accept(i - m + 1)) return i - m + 1;
         k = border[m];
       }
     } else if (k == 0) {
@@ -153,15 +137,14 @@ static uint64_t LoadWord(const char* p) {
 static uint64_t UpperWord(uint64_t w) {
   const uint64_t ones = 0x0101010101010101;
   const uint64_t low7 = w & (0x7f * ones);
-  const uint64_t at_least_a = low7 + (0x80 - 'a') * ones;  // high bit set from 'a' up
+  const uint64_t at_least_a = low7 + (0x80 - 'a') * ones;   // high bit set from 'a' up
   const uint64_t above_z = low7 + (0x80 - 'z' - 1) * ones;  // high bit set above 'z'
   const uint64_t lower = at_least_a & ~above_z & ~w & (0x80 * ones);
   return w - (lower >> 2);  // 0x80 >> 2 is the 32 between a letter's two cases
 }
 
 int MatchLengthNoCase(std::string_view t, int pos, const Text& pattern) {
-  if (pos < 1 || pos > TextLength(t))
-    return 0;
+  if (pos < 1 || pos > TextLength(t)) return 0;
   const size_t length = std::min(t.size() - (pos - 1), pattern.size());
   const char* s = t.data() + (pos - 1);
   const char* p = pattern.data();
@@ -170,11 +153,9 @@ int MatchLengthNoCase(std::string_view t, int pos, const Text& pattern) {
   // compared up to where they differ.
   for (; j + 8 <= length; j += 8) {
     const uint64_t differ = UpperWord(LoadWord(s + j)) ^ UpperWord(LoadWord(p + j));
-    if (differ != 0)
-      return static_cast<int>(j + std::countr_zero(differ) / 8);
+    if (differ != 0) return static_cast<int>(j + std::countr_zero(differ) / 8);
   }
-  while (j < length && UpperByte(s[j]) == UpperByte(p[j]))
-    ++j;
+  while (j < length && UpperByte(s[j]) == UpperByte(p[j])) ++j;
   return static_cast<int>(j);
 }
 
@@ -186,20 +167,14 @@ Text UpperText(const Text& t) {
   // Blocks of a fixed 16 bytes, because at -O2 the compiler vectorises only loops that need
   // no remainder handling, and the editor upper-cases the whole library text.
   for (; i + 16 <= n; i += 16)
-    for (size_t j = 0; j < 16; ++j)
-      p[i + j] = UpperByte(p[i + j]);
-  for (; i < n; ++i)
-    p[i] = UpperByte(p[i]);
+    for (size_t j = 0; j < 16; ++j) p[i + j] = UpperByte(p[i + j]);
+  for (; i < n; ++i) p[i] = UpperByte(p[i]);
   return upper;
 }
 
-bool SameText(const Text& a, const Text& b) {
-  return a == b;
-}
+bool SameText(const Text& a, const Text& b) { return a == b; }
 
-static bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Value of c as a digit of base, or -1 when it is none.
 static int DigitValue(char c, int base) {
@@ -219,8 +194,7 @@ static double RadixNumber(const char* s, const char* end, int base) {
   uint32_t value = 0;
   for (; s < end; ++s) {
     int digit = DigitValue(*s, base);
-    if (digit < 0)
-      break;
+    if (digit < 0) break;
     value = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
   }
   return static_cast<int32_t>(value);
@@ -232,8 +206,7 @@ static double RadixNumber(const char* s, const char* end, int base) {
 static double ConvertDecimal(const char* s, const char* end) {
   double value = 0;
   auto [ptr, ec] = std::from_chars(s, end, value, std::chars_format::general);
-  if (ec != std::errc::result_out_of_range)
-    return value;
+  if (ec != std::errc::result_out_of_range) return value;
   // Out of range either way: the decimal order of magnitude tells which way.
   int64_t order = 0;
   bool leading = true;
@@ -243,22 +216,18 @@ static double ConvertDecimal(const char* s, const char* end) {
     if (*c == '.') {
       after_point = true;
     } else if (leading && *c == '0') {
-      if (after_point)
-        --order;
+      if (after_point) --order;
     } else {
       leading = false;
-      if (!after_point)
-        ++order;
+      if (!after_point) ++order;
     }
   }
   if (c < end) {
     ++c;
     bool negative = *c == '-';
-    if (*c == '-' || *c == '+')
-      ++c;
+    if (*c == '-' || *c == '+') ++c;
     int64_t exponent = 0;
-    for (; c < end && exponent < 1000000000; ++c)
-      exponent = exponent * 10 + (*c - '0');
+    for (; c < end && exponent < 1000000000; ++c) exponent = exponent * 10 + (*c - '0');
     order += negative ? -exponent : exponent;
   }
   return order > 0 ? std::numeric_limits<double>::infinity() : 0.0;
@@ -267,17 +236,18 @@ static double ConvertDecimal(const char* s, const char* end) {
 double TextToNumber(const Text& t) {
   const char* s = t.data();
   const char* end = s + t.size();
-  while (s < end && *s == ' ')
-    ++s;
+  while (s < end && *s == ' ') ++s;
   if (end - s >= 2 && s[0] == '&') {
     switch (s[1]) {
-      case 'H': case 'h': return RadixNumber(s + 2, end, 16);
-      case 'O': case 'o': return RadixNumber(s + 2, end, 8);
-      case 'B': case 'b': return RadixNumber(s + 2, end, 2);
+      case 'H':
+      case 'h': return RadixNumber(s + 2, end, 16);
+      case 'O':
+      case 'o': return RadixNumber(s + 2, end, 8);
+      case 'B':
+      case 'b': return RadixNumber(s + 2, end, 2);
     }
   }
-  while (s < end && (*s == ' ' || (*s >= '\t' && *s <= '\r')))
-    ++s;
+  while (s < end && (*s == ' ' || (*s >= '\t' && *s <= '\r'))) ++s;
   bool negative = false;
   if (s < end && (*s == '+' || *s == '-')) {
     negative = *s == '-';
@@ -294,16 +264,13 @@ double TextToNumber(const Text& t) {
     else
       break;
   }
-  if (!digits)
-    return 0;
+  if (!digits) return 0;
   // The exponent belongs to the number only when at least one digit follows its sign.
   if (s < end && (*s == 'e' || *s == 'E')) {
     const char* e = s + 1;
-    if (e < end && (*e == '+' || *e == '-'))
-      ++e;
+    if (e < end && (*e == '+' || *e == '-')) ++e;
     if (e < end && IsDigit(*e)) {
-      while (e < end && IsDigit(*e))
-        ++e;
+      while (e < end && IsDigit(*e)) ++e;
       s = e;
     }
   }
@@ -318,22 +285,18 @@ Text NumberToText(int32_t n) {
 }
 
 int32_t RoundToWhole(double x) {
-  if (!std::isfinite(x))
-    return 0;
+  if (!std::isfinite(x)) return 0;
   // Built from trunc alone: x - trunc(x) is always exact, whereas some runtimes' round
   // adds 0.5 first and so turns the double just below 0.5 into 1.
   double whole = std::trunc(x);
   double fraction = std::fabs(x - whole);
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0))
     whole += std::copysign(1.0, x);
-  if (whole < -2147483648.0 || whole > 2147483647.0)
-    return 0;
+  if (whole < -2147483648.0 || whole > 2147483647.0) return 0;
   return static_cast<int32_t>(whole);
 }
 
-Text ReverseText(const Text& t) {
-  return Text(t.rbegin(), t.rend());
-}
+Text ReverseText(const Text& t) { return Text(t.rbegin(), t.rend()); }
 
 Text GetField(const Text& t, const Text& delimiter, int n) {
   int length = TextLength(t);
@@ -343,8 +306,7 @@ Text GetField(const Text& t, const Text& delimiter, int n) {
   int prev = 0;
   while (pos <= length) {
     pos = FindText(pos, t, delimiter);
-    if (pos == 0)
-      pos = length + 1;
+    if (pos == 0) pos = length + 1;
     if (n == field || (pos >= length && n == field + 1)) {
       result = SubText(t, prev + 1, pos - prev - 1);
       pos = length;
@@ -353,13 +315,11 @@ Text GetField(const Text& t, const Text& delimiter, int n) {
     pos = pos + 1;
     field = field + 1;
   }
-  if (result.empty() && n == 1)
-    result = t;
+  if (result.empty() && n == 1) result = t;
   int k = TextLength(result);
   for (int trimmed = 0; trimmed < 2; ++trimmed) {
     int byte = ByteAt(result, k);
-    if (byte == '\n' || byte == '\r')
-      --k;
+    if (byte == '\n' || byte == '\r') --k;
   }
   return SubText(result, 1, k);
 }

@@ -1,6 +1,6 @@
 #include <aclapi.h>
-#include <sddl.h>
 #include <direct.h>
+#include <sddl.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -11,16 +11,9 @@
 #include "file_security_win32.h"
 #include "files.h"
 
-const char kPathSeparator[] = "\\";
-
 namespace {
 
 HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
-
-bool Fail(std::string* err, const Text& what) {
-  *err = what + ": " + SystemError();
-  return false;
-}
 
 // Another run may be replacing the file right now; for that moment the file is refused with a
 // sharing violation, or denied while its replacement is pending. A folder is denied for good.
@@ -35,11 +28,6 @@ bool MayBeBusy(const Text& path, DWORD error) {
 bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
-
-// Attributes a user sets on a file and the file system lets a program set again.
-const DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
-                              FILE_ATTRIBUTE_OFFLINE;
 
 std::wstring Wide(const Text& text) {
   int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -72,99 +60,6 @@ std::wstring KernelPath(const Text& path) {
   if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
   if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
   return L"\\??\\" + full;
-}
-
-// Lets this process give a file an owner other than itself, when it may (an elevated
-// installer may; anybody else keeps the owner the system gives).
-void EnableRestorePrivilege() {
-  HANDLE token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return;
-  TOKEN_PRIVILEGES privileges = {};
-  privileges.PrivilegeCount = 1;
-  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-  if (LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &privileges.Privileges[0].Luid))
-    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-  CloseHandle(token);
-}
-
-// A file's security descriptor, in LocalAlloc'd memory, and its parts.
-struct Descriptor {
-  PSECURITY_DESCRIPTOR memory = nullptr;
-  FileSecurity parts;
-  ~Descriptor() { LocalFree(memory); }
-};
-
-// Volumes without ACLs (FAT on a stick) answer security calls with these: nothing to keep.
-bool HasNoAcls(DWORD status) {
-  return status == ERROR_NOT_SUPPORTED || status == ERROR_INVALID_FUNCTION;
-}
-
-// Reads the security of the file at path, or of the open file when path is empty.
-DWORD ReadSecurity(const Text& path, HANDLE file, Descriptor* read) {
-  const SECURITY_INFORMATION info =
-      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  FileSecurity& parts = read->parts;
-  DWORD status = path.empty() ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner,
-                                                &parts.group, &parts.dacl, nullptr, &read->memory)
-                              : GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, info,
-                                                      &parts.owner, &parts.group, &parts.dacl,
-                                                      nullptr, &read->memory);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  if (status == ERROR_SUCCESS) GetSecurityDescriptorControl(read->memory, &control, &revision);
-  parts.dacl_protected = control & SE_DACL_PROTECTED;
-  return status;
-}
-
-bool OtherFolder(const Text& like, const Text& temporary_path) {
-  return FolderOf(like) != FolderOf(temporary_path);
-}
-
-// The entries of dacl with their inheritance frozen: copied into another folder, they must
-// stay as they are, not be replaced by what that folder hands on.
-std::string FrozenAcl(const ACL* dacl) {
-  std::string copy(reinterpret_cast<const char*>(dacl), dacl->AclSize);
-  ACL* acl = reinterpret_cast<ACL*>(copy.data());
-  for (WORD i = 0; i < acl->AceCount; ++i) {
-    void* ace = nullptr;
-    if (GetAce(acl, i, &ace)) static_cast<ACE_HEADER*>(ace)->AceFlags &= ~INHERITED_ACE;
-  }
-  return copy;
-}
-
-// Gives the temporary what of like's security it lacks: owner and group each where permitted
-// (an elevated installer may give the file back to its owner), then the DACL, so that entries
-// inherited for CREATOR OWNER are worked out for the owner set just before.
-bool CopySecurity(const Text& like, FileHandle temporary, const Text& temporary_path,
-                  std::string* err) {
-  Descriptor from, now;
-  DWORD status = ReadSecurity(like, nullptr, &from);
-  if (HasNoAcls(status)) return true;
-  if (status == ERROR_SUCCESS) status = ReadSecurity("", Handle(temporary), &now);
-  if (status != ERROR_SUCCESS) {
-    SetLastError(status);
-    return Fail(err, "cannot read the security of " + like);
-  }
-  const bool other_folder = OtherFolder(like, temporary_path);
-  const SECURITY_INFORMATION info = SecurityToCopy(from.parts, now.parts, other_folder);
-  if (info & OWNER_SECURITY_INFORMATION) {
-    EnableRestorePrivilege();
-    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                    from.parts.owner, nullptr, nullptr, nullptr);
-  }
-  if (info & GROUP_SECURITY_INFORMATION) {
-    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION, nullptr,
-                    from.parts.group, nullptr, nullptr);
-  }
-  if (!(info & DACL_SECURITY_INFORMATION)) return true;
-  std::string frozen = other_folder && from.parts.dacl ? FrozenAcl(from.parts.dacl) : "";
-  PACL dacl = frozen.empty() ? from.parts.dacl : reinterpret_cast<PACL>(frozen.data());
-  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT,
-                           info & ~(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION),
-                           nullptr, nullptr, dacl, nullptr);
-  if (status == ERROR_SUCCESS || HasNoAcls(status)) return true;
-  SetLastError(status);
-  return Fail(err, "cannot give the new file the security of " + like);
 }
 
 // Renames the open file to target through its handle, which no other run can delete
@@ -204,24 +99,12 @@ PSECURITY_DESCRIPTOR PrivateSecurity(bool this_user) {
   if (GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
       ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
     const Text sddl = "D:P(A;;" + Text(this_user ? "FA" : "SD") + ";;;" + sid + ")";
-    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                         &descriptor, nullptr);
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                         nullptr);
   }
   LocalFree(sid);
   CloseHandle(token);
   return descriptor;
-}
-
-// Whether like's DACL, or owner, differs from what the new temporary got: only then does it
-// need a DACL of its own. One that cannot be read is taken to differ.
-bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path) {
-  Descriptor from, now;
-  DWORD status = ReadSecurity(like, nullptr, &from);
-  if (status == ERROR_SUCCESS) status = ReadSecurity("", temporary, &now);
-  if (HasNoAcls(status)) return false;
-  return status != ERROR_SUCCESS ||
-         (SecurityToCopy(from.parts, now.parts, OtherFolder(like, temporary_path)) &
-          DACL_SECURITY_INFORMATION);
 }
 
 }  // namespace
@@ -229,9 +112,9 @@ bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path
 std::string SystemError() {
   DWORD number = GetLastError();
   char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, number, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, number, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string message = text ? text : "unknown error";
   LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
@@ -245,15 +128,15 @@ bool ResolvePath(const Text& path, Text* resolved, std::string* err) {
   // Replacing the file a symbolic link or junction leads to keeps the user's link.
   *resolved = path;
   std::replace(resolved->begin(), resolved->end(), '/', '\\');
-  HANDLE handle = CreateFileA(resolved->c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      CreateFileA(resolved->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
   const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
   std::wstring final(GetFinalPathNameByHandleW(handle, nullptr, 0, flags), L'\0');
-  DWORD length = final.empty() ? 0 : GetFinalPathNameByHandleW(handle, final.data(),
-                                                               final.size(), flags);
+  DWORD length =
+      final.empty() ? 0 : GetFinalPathNameByHandleW(handle, final.data(), final.size(), flags);
   const DWORD error = GetLastError();
   CloseHandle(handle);
   if (length == 0 || length >= final.size()) {
@@ -284,9 +167,8 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
   std::replace(native.begin(), native.end(), '/', '\\');
   ULONGLONG give_up = GetTickCount64() + 2000;
   for (;;) {
-    HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
@@ -344,27 +226,37 @@ void CloseFile(FileHandle* file) {
   file->value = -1;
 }
 
-bool CheckReplaceable(const Text& target, bool* exists, std::string* err) {
-  DWORD attributes = GetFileAttributesA(target.c_str());
-  *exists = attributes != INVALID_FILE_ATTRIBUTES;
-  // A file that could not be inspected is no new file: replacing it as one would drop its
-  // security.
-  if (!*exists && !IsMissing(GetLastError())) return Fail(err, "cannot inspect " + target);
-  if (*exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    *err = target + " is a folder";
-    return false;
-  }
-  if (*exists && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    *err = target + " is read-only";
-    return false;
-  }
-  return true;
+namespace {
+
+// What GetFileAttributesA's attributes for path say is there: kAbsent only for "no such file".
+// One that could not be inspected is no new file: replacing it as one would drop its security.
+Presence Inspected(const Text& path, DWORD attributes, std::string* err) {
+  if (attributes != INVALID_FILE_ATTRIBUTES) return Presence::kPresent;
+  if (IsMissing(GetLastError())) return Presence::kAbsent;
+  Fail(err, "cannot inspect " + path);
+  return Presence::kFailed;
 }
 
-bool NameTaken(const Text& path, bool* taken, std::string* err) {
+}  // namespace
+
+Presence CheckReplaceable(const Text& target, std::string* err) {
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  const Presence present = Inspected(target, attributes, err);
+  if (present != Presence::kPresent) return present;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    *err = target + " is a folder";
+    return Presence::kFailed;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    *err = target + " is read-only";
+    return Presence::kFailed;
+  }
+  return Presence::kPresent;
+}
+
+Presence NameTaken(const Text& path, std::string* err) {
   // The attributes of a link or junction itself: the call does not follow reparse points.
-  *taken = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  return *taken || IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
+  return Inspected(path, GetFileAttributesA(path.c_str()), err);
 }
 
 bool CreateTemporary(const Text& target, const Text& like, Text* temporary, FileHandle* file,
@@ -434,31 +326,13 @@ bool FlushFile(FileHandle file, std::string* err) {
   return FlushFileBuffers(Handle(file)) || Fail(err, "cannot flush the new file to disk");
 }
 
-bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
-                  std::string* err) {
-  WIN32_FILE_ATTRIBUTE_DATA old;
-  if (!GetFileAttributesExA(like.c_str(), GetFileExInfoStandard, &old))
-    return Fail(err, "cannot inspect " + like);
-  FILE_BASIC_INFO basic = {};
-  basic.CreationTime.LowPart = old.ftCreationTime.dwLowDateTime;
-  basic.CreationTime.HighPart = static_cast<LONG>(old.ftCreationTime.dwHighDateTime);
-  basic.FileAttributes = (old.dwFileAttributes & kKeptAttributes) ? old.dwFileAttributes &
-                                                                        kKeptAttributes
-                                                                  : FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
-    return Fail(err, "cannot give the new file the attributes of " + like);
-  return CopySecurity(like, temporary, temporary_path, err);
-}
-
-bool MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool replace,
-                   bool* existed, std::string* err) {
-  *existed = false;
-  if (RenameByHandle(Handle(temporary), target, replace)) return true;
-  if (!replace && (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)) {
-    *existed = true;
-    return true;
-  }
-  return Fail(err, "cannot put the new file in place of " + target);
+WriteResult MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool replace,
+                          std::string* err) {
+  if (RenameByHandle(Handle(temporary), target, replace)) return WriteResult::kWritten;
+  if (!replace && (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS))
+    return WriteResult::kNameTaken;
+  Fail(err, "cannot put the new file in place of " + target);
+  return WriteResult::kFailed;
 }
 
 void DiscardTemporary(FileHandle* temporary, const Text&) {
@@ -500,6 +374,4 @@ Text CurrentFolder() {
   return folder;
 }
 
-int ChangeFolder(const Text& path) {
-  return _chdir(path.c_str()) == 0 ? 0 : -1;
-}
+int ChangeFolder(const Text& path) { return _chdir(path.c_str()) == 0 ? 0 : -1; }

@@ -1,9 +1,11 @@
 #pragma once
 // Which parts of a file's security its replacement must still be given on Windows, and how a
-// temporary that is to take them starts. Decisions only: the calls that read and write
-// security stay in files_win32.cpp.
+// temporary that is to take them starts: the decisions, and the one question the creation of a
+// temporary asks of the calls that read and write security (file_metadata_win32.cpp).
 
 #include <windows.h>
+
+#include "text.h"
 
 // The parts of a file's security descriptor that a replacement keeps.
 struct FileSecurity {
@@ -31,3 +33,7 @@ enum class TemporaryStart {
 // opened with the right to change its security, which a network share granting "Change" but
 // not "Full Control" refuses; started_private: it was made private already.
 TemporaryStart NextStart(bool needs_dacl, bool may_change, bool started_private);
+
+// Whether like's DACL, or owner, differs from what the new temporary got: only then does it
+// need a DACL of its own. One that cannot be read is taken to differ.
+bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path);

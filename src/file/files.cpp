@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "file_metadata.h"
 #include "file_ops.h"
 
 namespace {
@@ -56,22 +57,29 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, FileS
   return kReadDone;
 }
 
-// One write: the pieces go to a temporary beside the target (written, when given, is told once
-// they are handed to the system), which is flushed, given the metadata of like (when not empty)
-// and renamed into its place, so the target is at every moment either the old file or the
-// whole new one.
-bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, bool replace,
-               const Text& like, const ReplaceGuard* guard, const std::function<void()>& written,
-               bool* existed, bool* changed, std::string* err) {
+// How PlaceFile puts a file in place.
+struct Placement {
+  bool replace;                        // over a file that is there, else only where none is
+  Text like;                           // whose metadata the file gets, when not empty
+  const ReplaceGuard* guard;           // what must still be in place, when given
+  std::function<void()> written = {};  // told once the pieces are handed to the system
+};
+
+// One write: the pieces go to a temporary beside the target, which is flushed, given the
+// metadata of how.like and renamed into its place, so the target is at every moment either the
+// old file or the whole new one.
+WriteResult PlaceFile(const Text& target, const std::vector<std::string_view>& pieces,
+                      const Placement& how, std::string* err) {
+  const Text& like = how.like;
   Text temporary;
   FileHandle file;
-  if (!CreateTemporary(target, like, &temporary, &file, err)) return false;
+  if (!CreateTemporary(target, like, &temporary, &file, err)) return WriteResult::kFailed;
   bool ok = true;
   for (std::string_view piece : pieces) {
     const size_t copied = ok ? CopyFromMapping(file.value, piece.data(), piece.size()) : 0;
     ok = ok && WriteAll(file, piece.data() + copied, piece.size() - copied, err);
   }
-  if (written) written();
+  if (how.written) how.written();
   if (ok && !MappingIntact()) {
     *err = "the file the content was read from was cut short by another program meanwhile";
     ok = false;
@@ -80,32 +88,39 @@ bool PlaceFile(const Text& target, const std::vector<std::string_view>& pieces, 
   if (ok && !like.empty()) {
     // A new file whose metadata cannot be copied stays private: never more open than like.
     std::string refused;
-    ok = CopyMetadata(like, file, temporary, replace ? err : &refused) || !replace;
+    ok = CopyMetadata(like, file, temporary, how.replace ? err : &refused) || !how.replace;
   }
-  if (ok && guard) {
-    if (guard->last_moment) guard->last_moment();
+  WriteResult result = ok ? WriteResult::kWritten : WriteResult::kFailed;
+  if (ok && how.guard) {
+    if (how.guard->last_moment) how.guard->last_moment();
     FileStamp now;
-    ok = StampAtPath(target, &now, err);
-    if (ok && now != guard->read) {
-      *changed = true;
+    if (!StampAtPath(target, &now, err)) {
+      result = WriteResult::kFailed;
+    } else if (now != how.guard->read) {
       *err = target + " was changed by another program since it was read";
-      ok = false;
+      result = WriteResult::kChangedMeanwhile;
     }
   }
-  ok = ok && MoveIntoPlace(file, temporary, target, replace, existed, err);
-  if (!ok || *existed) {
+  if (result == WriteResult::kWritten)
+    result = MoveIntoPlace(file, temporary, target, how.replace, err);
+  if (result != WriteResult::kWritten) {
     DiscardTemporary(&file, temporary);
-    return ok;
+    return result;
   }
   CloseFile(&file);
   SyncFolder(target);
-  return true;
+  return result;
 }
 
 }  // namespace
 
-ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size_t limit,
-                          FileContent* content, FileStamp* stamp, std::string* err) {
+bool Fail(std::string* err, const Text& what) {
+  *err = what + ": " + SystemError();
+  return false;
+}
+
+ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, FileStamp* stamp,
+                          std::string* err) {
   FileHandle file;
   ReadFailure failure = OpenForReading(path, &file, err)
                             ? ReadOpenFile(file, limit, content, stamp, err)
@@ -114,38 +129,34 @@ ReadFailure ReadWholeFile(const Text& path, bool quiet, Terminal& terminal, size
   if (failure != kReadDone) {
     content->copy.clear();
     content->bytes = std::string_view();
-    if (!quiet && failure != kTooLarge) {
-      ShowMessage(terminal, "Error opening file: " + path + "   Errorcode=" +
-                                NumberToText(failure));
-    }
   }
   return failure;
 }
 
-bool WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
-                    const ReplaceGuard* guard, bool* changed, std::string* err) {
+Text ReadFailureMessage(const Text& path, ReadFailure failure) {
+  return "Error opening file: " + path + "   Errorcode=" + NumberToText(failure);
+}
+
+WriteResult WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
+                           const ReplaceGuard* guard, std::string* err) {
   Text target;
-  bool exists = false, existed = false;
-  *changed = false;
-  return ResolvePath(path, &target, err) && CheckReplaceable(target, &exists, err) &&
-         PlaceFile(target, pieces, true, exists ? target : Text(), guard, {}, &existed, changed,
+  if (!ResolvePath(path, &target, err)) return WriteResult::kFailed;
+  const Presence present = CheckReplaceable(target, err);
+  if (present == Presence::kFailed) return WriteResult::kFailed;
+  return PlaceFile(target, pieces, {true, present == Presence::kPresent ? target : Text(), guard},
                    err);
 }
 
-bool WriteNewFile(const Text& path, std::string_view content, const Text& like, bool* created,
-                  std::string* err, const std::function<void()>& written) {
+WriteResult WriteNewFile(const Text& path, std::string_view content, const Text& like,
+                         std::string* err, const std::function<void()>& written) {
   // The name itself, never what a link there leads to: a link planted in a folder that another
   // user controls must not carry this run's write elsewhere.
-  bool taken = false, existed = false, changed = false;
-  *created = false;
-  if (!NameTaken(path, &taken, err)) return false;
-  if (taken) return true;
+  const Presence present = NameTaken(path, err);
+  if (present != Presence::kAbsent)
+    return present == Presence::kPresent ? WriteResult::kNameTaken : WriteResult::kFailed;
   Text like_target;
-  if (!ResolvePath(like, &like_target, err)) return false;
-  if (!PlaceFile(path, {content}, false, like_target, nullptr, written, &existed, &changed, err))
-    return false;
-  *created = !existed;
-  return true;
+  if (!ResolvePath(like, &like_target, err)) return WriteResult::kFailed;
+  return PlaceFile(path, {content}, {false, like_target, nullptr, written}, err);
 }
 
 void RemoveStaleTemporaries(const Text& path) {

@@ -23,6 +23,5 @@ class LibraryLock {
 // without locks, or (POSIX) a library this run may not write, which it cannot change. opened,
 // when given, runs once between the first open of the locked file and the first try: tests
 // play another run there.
-std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path,
-                                         std::chrono::milliseconds wait,
+std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path, std::chrono::milliseconds wait,
                                          const std::function<void()>& opened, std::string* err);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "console.h"
+#include "keys.h"
 #include "start_win32.h"
 
 namespace {
@@ -21,29 +22,11 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   return FALSE;  // Ctrl+C and Ctrl+Break end the process as usual
 }
 
-bool IsModifierOrLock(WORD virtual_key) {
-  switch (virtual_key) {
-    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT:
-    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL:
-    case VK_MENU: case VK_LMENU: case VK_RMENU:
-    case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The key code a console input event delivers, or 0 when the event is no key press: a key-down
-// yields its character, or 256 plus its virtual-key code for a key without one; releases,
-// Shift, Ctrl, Alt and lock keys alone, mouse, focus and size events yield 0.
-int ConsoleKeyCode(const INPUT_RECORD& event) {
-  if (event.EventType != KEY_EVENT) return 0;
+// The event as ConsoleKeyCode decides on it.
+ConsoleKeyEvent KeyEventOf(const INPUT_RECORD& event) {
   const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
-  if (!key.bKeyDown) return 0;
-  unsigned char c = static_cast<unsigned char>(key.uChar.AsciiChar);
-  if (c != 0) return c;
-  if (key.wVirtualKeyCode == 0 || IsModifierOrLock(key.wVirtualKeyCode)) return 0;
-  return 256 + key.wVirtualKeyCode;
+  return {event.EventType == KEY_EVENT, key.bKeyDown != FALSE,
+          static_cast<unsigned char>(key.uChar.AsciiChar), key.wVirtualKeyCode};
 }
 
 class Win32Console : public Terminal {
@@ -83,7 +66,7 @@ class Win32Console : public Terminal {
         INPUT_RECORD event;
         DWORD read = 0;
         if (ReadConsoleInputA(input, &event, 1, &read) && read == 1) {
-          int key = ConsoleKeyCode(event);
+          int key = ConsoleKeyCode(KeyEventOf(event));
           if (key != 0) return key;
         }
         continue;

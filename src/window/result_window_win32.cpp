@@ -6,6 +6,7 @@
 #include <future>
 #include <mutex>
 
+#include "keys.h"
 #include "text_screen.h"
 #include "window_terminal.h"
 
@@ -17,12 +18,6 @@ Text ProgramTitle() {
   char path[127] = "";
   const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
   return WindowTitle(Text(path, n), '\\');
-}
-
-// Keys that type no character; their WM_KEYDOWN is all the window hears of them.
-bool IsKeyWithoutCharacter(WPARAM vk) {
-  return (vk >= VK_PRIOR && vk <= VK_HELP) || (vk >= VK_F1 && vk <= VK_F24) ||
-         vk == VK_PAUSE || vk == VK_APPS;
 }
 
 // The code page 437 byte of a character typed in the system's ANSI code page.
@@ -137,14 +132,12 @@ class Win32ResultWindow : public WindowTerminal {
 
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-      case WM_CHAR:
-        Queue(CodePage437Byte(wparam));
-        return 0;
+      case WM_CHAR: Queue(CodePage437Byte(wparam)); return 0;
       case WM_KEYDOWN:
       case WM_SYSKEYDOWN:
         // Alt+F4 goes on to become a close request, queued below.
-        if (IsKeyWithoutCharacter(wparam) && !(message == WM_SYSKEYDOWN && wparam == VK_F4))
-          Queue(0x100 + static_cast<int>(wparam));
+        if (int code = WindowKeyDownCode(static_cast<uint32_t>(wparam), message == WM_SYSKEYDOWN))
+          Queue(code);
         break;
       case WM_CLOSE:
         // The program decides when the window goes; closing only answers the wait.
@@ -165,16 +158,15 @@ class Win32ResultWindow : public WindowTerminal {
         EndPaint(window_, &paint);
         return 0;
       }
-      default:
-        break;
+      default: break;
     }
     return DefWindowProcA(window_, message, wparam, lparam);
   }
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-      auto* self = static_cast<Win32ResultWindow*>(
-          reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+      auto* self =
+          static_cast<Win32ResultWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
       self->window_ = hwnd;
     }

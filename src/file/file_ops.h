@@ -7,16 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "files.h"
+#include "file_types.h"
 #include "text.h"
 
-// An open file: a descriptor on POSIX, a HANDLE on Windows; -1 when none.
-struct FileHandle {
-  intptr_t value = -1;
-};
-
-// The system's text for the last failed call (errno / GetLastError), with its number.
-std::string SystemError();
+// Sets *err to what and the system's reason for the last failed call; false, for a failing step
+// to return.
+bool Fail(std::string* err, const Text& what);
 
 // The file a write to path really lands in: symbolic links followed (on Windows junctions
 // too, and "/" turned into "\"). A missing file at the end is no failure, and leaves the path
@@ -45,14 +41,13 @@ bool ReadSome(FileHandle file, char* data, size_t size, size_t* got, std::string
 // Closes *file, when open.
 void CloseFile(FileHandle* file);
 
-// Whether a new file may take target's place: not when target is a folder or marked
-// read-only. *exists tells whether there is a file at target; only "no such file" counts as
-// none, and any other failure to inspect it is one.
-bool CheckReplaceable(const Text& target, bool* exists, std::string* err);
+// Whether a new file may take target's place, and whether there is a file there now: kFailed
+// when target is a folder, is marked read-only or cannot be inspected.
+Presence CheckReplaceable(const Text& target, std::string* err);
 
 // Whether anything is at path itself, a link (even a dangling one) or a reparse point
-// included, which is not followed. Only "no such file" counts as nothing.
-bool NameTaken(const Text& path, bool* taken, std::string* err);
+// included, which is not followed.
+Presence NameTaken(const Text& path, std::string* err);
 
 // Creates an empty temporary file beside target, named by TemporaryName, that stays held
 // until closed: RemoveUnlessHeld passes it over meanwhile. When like is given, nobody but this
@@ -67,18 +62,10 @@ bool WriteAll(FileHandle file, const char* data, size_t size, std::string* err);
 // Forces what was written to file onto the disk.
 bool FlushFile(FileHandle file, std::string* err);
 
-// Gives the open temporary what the user set on the file like: owner and group where
-// permitted, permission bits, the access ACL or none, and extended attributes (POSIX);
-// creation time, attributes, and owner, group and DACL where they differ (Windows). When the
-// temporary cannot belong to like's owner, an ACL entry keeps the owner's rights; false where
-// there is no ACL.
-bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
-                  std::string* err);
-
 // Renames the temporary to target, over an existing file when replace, and otherwise only
-// when target does not exist yet (false with *existed set when it did).
-bool MoveIntoPlace(FileHandle temporary, const Text& temporary_path, const Text& target,
-                   bool replace, bool* existed, std::string* err);
+// when target does not exist yet (kNameTaken when it did).
+WriteResult MoveIntoPlace(FileHandle temporary, const Text& temporary_path, const Text& target,
+                          bool replace, std::string* err);
 
 // Closes and deletes a temporary that was not moved into place.
 void DiscardTemporary(FileHandle* temporary, const Text& temporary_path);

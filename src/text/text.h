@@ -11,10 +11,11 @@
 // look at a text take a std::string_view, so that a library mapped from its file needs no copy.
 using Text = std::string;
 
+// Separator inserted between a folder and a name: "\" on Windows, "/" elsewhere.
+extern const char kPathSeparator[];
+
 // Number of bytes of t. Inline, like ByteAt: the scans call both for every byte they look at.
-inline int TextLength(std::string_view t) {
-  return static_cast<int>(t.size());
-}
+inline int TextLength(std::string_view t) { return static_cast<int>(t.size()); }
 
 // count bytes of t from start, clipped to t; a negative count runs to the end of t.
 Text SubText(std::string_view t, int start, int count);
@@ -39,8 +40,7 @@ int MatchLengthNoCase(std::string_view t, int pos, const Text& pattern);
 
 // The byte at pos as 0 to 255; 0 outside t.
 inline int ByteAt(std::string_view t, int pos) {
-  if (pos < 1 || pos > static_cast<int>(t.size()))
-    return 0;
+  if (pos < 1 || pos > static_cast<int>(t.size())) return 0;
   return static_cast<unsigned char>(t[pos - 1]);
 }
 

@@ -1,0 +1,3 @@
+#include "text.h"
+
+const char kPathSeparator[] = "/";
