@@ -18,7 +18,7 @@ const char kDiffNewName[] = "b/scenery.cfg";
 namespace {
 
 // Bytes read at a time by LIST, and printed at a time by CHECK.
-constexpr size_t kPiece = size_t{1} << 20;
+constexpr size_t kPiece = size_t{1} << 18;
 
 bool IsUtf16(std::string_view start) {
   return start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF");

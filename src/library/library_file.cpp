@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "byte_vectors.h"
+
 // What the editor searches for; letters match without case.
 static const char kAreaHeaderKey[] = "[area.";
 static const char kLayerEntryKey[] = "layer=";
@@ -140,28 +142,6 @@ bool StopAt(const char* s, size_t n, size_t i) {
   const unsigned char key = i >= 5 ? s[i - 5] | kLowerBit : 0;
   return (s[i] == '=' && (key == 'l' || key == 't')) ||
          (s[i] == '[' && i + 1 < n && (s[i + 1] | kLowerBit) == 'a');
-}
-
-// Sixteen bytes at once: compilers turn this into one vector instruction where the machine
-// has them (SSE2 on x86-64, so both builds) and into plain byte operations elsewhere.
-using Bytes16 = unsigned char __attribute__((vector_size(16)));
-
-Bytes16 Load16(const char* p) {
-  Bytes16 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// One bit for each of 16 bytes that are 0 or 255, bit j for byte j.
-uint64_t BitsOf(Bytes16 flags) {
-  // Each flag keeps its own bit; eight such bits add up without carries, and a multiplication
-  // adds the eight bytes of a word into its top byte.
-  const Bytes16 weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
-  uint64_t words[2];
-  const Bytes16 bits = flags & weights;
-  std::memcpy(words, &bits, sizeof words);
-  const uint64_t sum = 0x0101010101010101;
-  return (words[0] * sum) >> 56 | ((words[1] * sum) >> 56) << 8;
 }
 
 // StopAt for the 64 indexes from i, as the bits of the result, bit j for index i + j. Needs

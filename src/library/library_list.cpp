@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_vectors.h"
+
 const char kListHeading[] = "area\tlayer\tactive\ttitle\tfolder\r\n";
 
 namespace {
@@ -22,84 +24,96 @@ bool KeyBefore(std::string_view s, size_t end, std::string_view key) {
   return true;
 }
 
-// Sixteen bytes at once: compilers turn this into one vector instruction where the machine
-// has them (SSE2 on x86-64, so both builds) and into plain byte operations elsewhere. Looking
-// at each byte of the library alone took several times as long as reading it.
-using Bytes16 = unsigned char __attribute__((vector_size(16)));
+// True when the "[" at index at of s opens an area header.
+bool IsHeader(std::string_view s, size_t at) { return KeyBefore(s, at + kHeaderLength, "[AREA."); }
 
-// The 16 bytes of s from index i, zeros past its end.
-Bytes16 Load16(std::string_view s, size_t i) {
-  Bytes16 bytes = {};
-  if (i + 16 <= s.size())
-    std::memcpy(&bytes, s.data() + i, 16);
-  else
-    std::memcpy(&bytes, s.data() + i, s.size() - i);
-  return bytes;
-}
+// True for the bytes AppendEscaped escapes.
+bool IsEscaped(unsigned char c) { return c < 32 || c == 127 || c == '%'; }
 
-// One bit for each of 16 bytes that are 0 or 255, bit j for byte j.
-uint32_t BitsOf(Bytes16 flags) {
-  // Each flag keeps its own bit; eight such bits add up without carries, and a multiplication
-  // adds the eight bytes of a word into its top byte.
-  const Bytes16 weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
-  uint64_t words[2];
-  const Bytes16 bits = flags & weights;
-  std::memcpy(words, &bits, sizeof words);
-  const uint64_t sum = 0x0101010101010101;
-  return static_cast<uint32_t>((words[0] * sum) >> 56 | ((words[1] * sum) >> 56) << 8);
-}
+// The bits from bit n up; none when n is 64.
+uint64_t BitsFrom(size_t n) { return n >= 64 ? 0 : ~uint64_t{0} << n; }
 
-// The bytes a field may not hold as they are.
-const auto Escaped = [](Bytes16 b) { return Bytes16((b < 32) | (b == 127) | (b == '%')); };
+// What the walk looks for among 64 bytes, bit j for the byte j places on.
+struct Block {
+  uint64_t stops = 0;      // "[", "=" and the bytes to escape but line ends
+  uint64_t line_ends = 0;  // CR and LF
+};
 
-// The bits of the bytes among the 16 of s from index i that match, none past its end.
-template <typename Match>
-uint32_t Matches(std::string_view s, size_t i, Match match) {
-  const uint32_t bits = BitsOf(match(Load16(s, i)));
-  const size_t left = s.size() - i;
-  return left < 16 ? bits & ((1u << left) - 1) : bits;
-}
-
-// The index of the first byte of s at or after from that match finds, or s.size().
-template <typename Match>
-size_t FirstMatch(std::string_view s, size_t from, Match match) {
-  for (size_t i = from; i < s.size(); i += 16) {
-    if (const uint32_t bits = Matches(s, i, match)) return i + std::countr_zero(bits);
+// The block of the 64 bytes from p, which must all be readable.
+Block BlockOf(const char* p) {
+  Block block;
+  for (int b = 0; b < 64; b += 16) {
+    const Bytes16 v = Load16(p + b);
+    const Bytes16 ends = (v == '\r') | (v == '\n');
+    const Bytes16 escaped = (v < 32) | (v == 127) | (v == '%');
+    block.stops |= BitsOf((v == '[') | (v == '=') | (escaped & ~ends)) << b;
+    block.line_ends |= BitsOf(ends) << b;
   }
-  return s.size();
+  return block;
 }
 
-// The bytes that end a value; a lambda, so that FirstMatch takes it in.
-const auto LineEnds = [](Bytes16 b) { return Bytes16((b == '\r') | (b == '\n')); };
+// The block of the 64 bytes of text from index i; none past its end.
+Block BlockAt(std::string_view text, size_t i) {
+  const size_t left = text.size() - i;
+  if (left >= 64) return BlockOf(text.data() + i);
+  char tail[64] = {};
+  std::memcpy(tail, text.data() + i, left);
+  Block block = BlockOf(tail);
+  block.stops &= ~BitsFrom(left);  // the zeros behind text would be bytes to escape
+  return block;
+}
 
-// The section that the walk is in: its entries are kept as their "=" comes by, each with the
-// value up to its line end, cut at the section's end when that comes first.
+// The section that the walk is in: its entries are kept as their "=" comes by, and each value
+// stays open until the blocks show its line end, or the section ends first.
 class SectionReader {
  public:
   void Start(std::string_view text, size_t header) {
-    read_ = AreaSection();
+    // Field by field: a whole new AreaSection copied in stalled on its own fresh stores.
+    read_.layer = read_.active = read_.title = read_.folder = SectionEntry();
+    read_.plain = true;
+    open_count_ = 0;
     start_ = header;
-    const size_t area = header + kHeaderLength;
-    const size_t end =
-        FirstMatch(text, area, [](Bytes16 b) { return Bytes16((b == ']') | LineEnds(b)); });
-    read_.area = text.substr(area, end - area);
+    // The number is short, and it ends by the next header at the latest: a look at each byte
+    // costs less here than a block.
+    size_t end = header + kHeaderLength;
+    while (end < text.size() && text[end] != ']' && text[end] != '\r' && text[end] != '\n' &&
+           (text[end] != '[' || !IsHeader(text, end)))
+      ++end;
+    read_.area = text.substr(header + kHeaderLength, end - (header + kHeaderLength));
   }
 
-  // A byte the walk stops at inside the section: an "=", or a byte to escape.
-  void At(std::string_view text, size_t at) {
-    const char c = text[at];
-    if (c == '=') {
-      // The letter before the "=" tells which key it may end.
-      switch (Upper(text[at - 1])) {
-        case 'R': Keep(text, at, "LAYER", read_.layer); break;
-        case 'E':
-          Keep(text, at, "TITLE", read_.title);
-          Keep(text, at, "ACTIVE", read_.active);
-          break;
-        case 'L': Keep(text, at, "LOCAL", read_.folder); break;
+  // A stop inside the section, at index at of the block from index i: an "=", or a byte to
+  // escape.
+  void At(std::string_view text, size_t at, const Block& block, size_t i) {
+    if (text[at] != '=') {
+      if (text[at] != '[') read_.plain = false;
+      return;
+    }
+    // The letter before the "=" tells which key it may end.
+    switch (Upper(text[at - 1])) {
+      case 'R': Keep(text, at, "LAYER", read_.layer); break;
+      case 'E':
+        Keep(text, at, "TITLE", read_.title);
+        Keep(text, at, "ACTIVE", read_.active);
+        break;
+      case 'L': Keep(text, at, "LOCAL", read_.folder); break;
+      default: return;
+    }
+    EndValues(text, block, i);
+  }
+
+  // Ends each open value at the first line end after its start in the block from index i.
+  void EndValues(std::string_view text, const Block& block, size_t i) {
+    for (int k = 0; k < open_count_;) {
+      std::string_view& value = *open_[k];
+      const size_t from = value.data() - text.data();
+      const uint64_t ends = block.line_ends & BitsFrom(from > i ? from - i : 0);
+      if (ends == 0) {
+        ++k;
+        continue;
       }
-    } else if (c != '[') {
-      read_.plain = false;
+      value = std::string_view(value.data(), i + std::countr_zero(ends) - from);
+      open_[k] = open_[--open_count_];
     }
   }
 
@@ -107,8 +121,11 @@ class SectionReader {
   const AreaSection& Finish(std::string_view text, size_t end) {
     read_.text = text.substr(start_, end - start_);
     const char* limit = text.data() + end;
-    for (std::string_view* value : {&read_.area, &read_.layer.value, &read_.active.value,
-                                    &read_.title.value, &read_.folder.value}) {
+    for (int k = 0; k < open_count_; ++k)
+      *open_[k] = std::string_view(open_[k]->data(), limit - open_[k]->data());
+    open_count_ = 0;
+    for (std::string_view* value :
+         {&read_.layer.value, &read_.active.value, &read_.title.value, &read_.folder.value}) {
       if (value->data() + value->size() > limit)
         *value = std::string_view(value->data(), limit - value->data());
     }
@@ -120,31 +137,33 @@ class SectionReader {
   void Keep(std::string_view text, size_t eq, std::string_view key, SectionEntry& entry) {
     if (entry.at != 0 || eq < start_ + key.size() || !KeyBefore(text, eq, key)) return;
     entry.at = static_cast<int>(eq - key.size() - start_) + 1;
-    entry.value = text.substr(eq + 1, FirstMatch(text, eq + 1, LineEnds) - (eq + 1));
+    entry.value = text.substr(eq + 1, 0);
+    open_[open_count_++] = &entry.value;
   }
 
   AreaSection read_;
-  size_t start_ = 0;  // index of the header's "["
+  size_t start_ = 0;                // index of the header's "["
+  std::string_view* open_[4] = {};  // the values whose line end is still to come
+  int open_count_ = 0;
 };
 
-// VisitAreaSections, with visit called directly: one pass over text that stops only at the
-// bytes that matter, 16 at a time.
+// VisitAreaSections, with visit called directly: one pass over text, 64 bytes at a time, that
+// stops only at the bytes that matter.
 template <typename Visit>
 size_t WalkAreaSections(std::string_view text, bool at_end, Visit visit) {
   SectionReader reader;
   size_t header = std::string_view::npos;  // of the section being read
-  const auto stop = [](Bytes16 b) {
-    return Bytes16((b == '[') | (b == '=') | (Escaped(b) & ~LineEnds(b)));
-  };
-  for (size_t i = 0; i < text.size(); i += 16) {
-    for (uint32_t stops = Matches(text, i, stop); stops != 0; stops &= stops - 1) {
+  for (size_t i = 0; i < text.size(); i += 64) {
+    const Block block = BlockAt(text, i);
+    if (header != std::string_view::npos) reader.EndValues(text, block, i);
+    for (uint64_t stops = block.stops; stops != 0; stops &= stops - 1) {
       const size_t at = i + std::countr_zero(stops);
-      if (text[at] == '[' && KeyBefore(text, at + kHeaderLength, "[AREA.")) {
+      if (text[at] == '[' && IsHeader(text, at)) {
         if (header != std::string_view::npos) visit(reader.Finish(text, at));
         reader.Start(text, at);
         header = at;
       } else if (header != std::string_view::npos) {
-        reader.At(text, at);
+        reader.At(text, at, block, i);
       }
     }
   }
@@ -156,6 +175,46 @@ size_t WalkAreaSections(std::string_view text, bool at_end, Visit visit) {
   return text.size();
 }
 
+// Rows written straight into the caller's text: it grows ahead of them, and is cut back to
+// what they hold when done.
+class RowWriter {
+ public:
+  explicit RowWriter(Text* out) : out_(out), used_(out->size()) {}
+  ~RowWriter() { out_->resize(used_); }
+
+  void Add(const AreaSection& section) {
+    const std::string_view fields[] = {section.area, section.layer.value, section.active.value,
+                                       section.title.value, section.folder.value};
+    if (!section.plain) {
+      out_->resize(used_);
+      for (size_t i = 0; i < 5; ++i) {
+        AppendEscaped(fields[i], out_);
+        out_->append(i < 4 ? "\t" : "\r\n");
+      }
+      used_ = out_->size();
+      return;
+    }
+    // Nearly every section is plain, and its fields are copied without a look at them.
+    size_t length = 6;
+    for (std::string_view field : fields) length += field.size();
+    if (out_->size() - used_ < length)
+      out_->resize(std::max({2 * out_->size(), out_->capacity(), used_ + length}));
+    char* at = out_->data() + used_;
+    for (size_t i = 0; i < 5; ++i) {
+      std::memcpy(at, fields[i].data(), fields[i].size());
+      at += fields[i].size();
+      *at++ = '\t';
+    }
+    at[-1] = '\r';
+    *at++ = '\n';
+    used_ = at - out_->data();
+  }
+
+ private:
+  Text* out_;
+  size_t used_;  // bytes of *out_ that hold rows
+};
+
 }  // namespace
 
 size_t VisitAreaSections(std::string_view text, bool at_end,
@@ -166,9 +225,9 @@ size_t VisitAreaSections(std::string_view text, bool at_end,
 void AppendEscaped(std::string_view value, Text* out) {
   static const char kHex[] = "0123456789ABCDEF";
   size_t plain = 0;  // value[plain, at) needs no escape
-  for (size_t at = FirstMatch(value, 0, Escaped); at < value.size();
-       at = FirstMatch(value, plain, Escaped)) {
+  for (size_t at = 0; at < value.size(); ++at) {
     const unsigned char c = value[at];
+    if (!IsEscaped(c)) continue;
     out->append(value.substr(plain, at - plain));
     out->append({'%', kHex[c >> 4], kHex[c & 15]});
     plain = at + 1;
@@ -177,16 +236,6 @@ void AppendEscaped(std::string_view value, Text* out) {
 }
 
 size_t AppendListRows(std::string_view text, bool at_end, Text* out) {
-  return WalkAreaSections(text, at_end, [out](const AreaSection& section) {
-    const std::string_view fields[] = {section.area, section.layer.value, section.active.value,
-                                       section.title.value, section.folder.value};
-    for (size_t i = 0; i < 5; ++i) {
-      // Nearly every section is plain, and its fields are copied without a look at them.
-      if (section.plain)
-        out->append(fields[i]);
-      else
-        AppendEscaped(fields[i], out);
-      out->append(i < 4 ? "\t" : "\r\n");
-    }
-  });
+  RowWriter rows(out);
+  return WalkAreaSections(text, at_end, [&rows](const AreaSection& section) { rows.Add(section); });
 }
