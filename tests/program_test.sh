@@ -61,55 +61,84 @@ row() {
 
 report 13 "$title" "$product"
 #   name                             code start       end          output       arguments
-row "added"                          0  sample.cfg   added.cfg    "$REPORT"    "$sim" add "$product" "$title"
+row "added"                          0  sample.cfg   added.cfg    "$REPORT" \
+    "$sim" add "$product" "$title"
 holds "the backup is the library as it was" cmp -s "$backup" sample.cfg
-row "removed"                        0  added.cfg    removed.cfg  ""           "$sim" Remove "$product" "$title"
-row "already registered"             10 added.cfg    added.cfg    ""           "$sim" ADD "$product" "$title"
-row "folder under another title"     11 added.cfg    added.cfg    "$FOLDER"    "$sim" ADD "$product" Other
-row "title with another folder"      12 added.cfg    added.cfg    "$TITLE"     "$sim" ADD "$other" "$title"
-row "nothing to remove"              13 sample.cfg   sample.cfg   ""           "$sim" REMOVE "$product" "$title"
-row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  ""           "$sim" ADD "$product" "$title"
-row "no section to cut"              14 stray.cfg    stray.cfg    ""           "$sim" REMOVE "$product" "$title"
-row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE"     "$sim" ADD "$other" "$title"
-row "folder before any header"       11 stray.cfg    stray.cfg    "$FOLDER"    "$sim" ADD "$product" Other
-row "library not found"              15 none         none         "$NOLIB"     "$sim" ADD "$product" "$title"
-row "library that is a folder"       15 folder       none         "$NOLIB"     "$sim" ADD "$product" "$title"
-row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX"    "$sim" MOVE "$product" "$title"
-row "action with a trailing blank"   16 sample.cfg   sample.cfg   "$SYNTAX"    "$sim" "ADD " "$product" "$title"
-row "empty title"                    16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD "$product" ""
-row "empty folder"                   16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD "" "$title"
-row "title with a line break"        16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD "$product" $'Demo\r\n[Area.999]'
-row "folder with a line break"       16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" ADD $'x\ny' "$title"
-row "wrong action and empty title"   16 sample.cfg   sample.cfg   "$DETAILS"   "$sim" MOVE "$product" ""
-row "wrong action, no library"       16 none         none         "$NOLIB$SYNTAX"  "$sim" BAD "$product" "$title"
-row "every check fails"              16 none         none         "$NOLIB$DETAILS" "$sim" BAD "$product" ""
+row "removed"                        0  added.cfg    removed.cfg  "" \
+    "$sim" Remove "$product" "$title"
+row "already registered"             10 added.cfg    added.cfg    "" \
+    "$sim" ADD "$product" "$title"
+row "folder under another title"     11 added.cfg    added.cfg    "$FOLDER" \
+    "$sim" ADD "$product" Other
+row "title with another folder"      12 added.cfg    added.cfg    "$TITLE" \
+    "$sim" ADD "$other" "$title"
+row "nothing to remove"              13 sample.cfg   sample.cfg   "" \
+    "$sim" REMOVE "$product" "$title"
+row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  "" \
+    "$sim" ADD "$product" "$title"
+row "no section to cut"              14 stray.cfg    stray.cfg    "" \
+    "$sim" REMOVE "$product" "$title"
+row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE" \
+    "$sim" ADD "$other" "$title"
+row "folder before any header"       11 stray.cfg    stray.cfg    "$FOLDER" \
+    "$sim" ADD "$product" Other
+row "library not found"              15 none         none         "$NOLIB" \
+    "$sim" ADD "$product" "$title"
+row "library that is a folder"       15 folder       none         "$NOLIB" \
+    "$sim" ADD "$product" "$title"
+row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX" \
+    "$sim" MOVE "$product" "$title"
+row "action with a trailing blank"   16 sample.cfg   sample.cfg   "$SYNTAX" \
+    "$sim" "ADD " "$product" "$title"
+row "empty title"                    16 sample.cfg   sample.cfg   "$DETAILS" \
+    "$sim" ADD "$product" ""
+row "empty folder"                   16 sample.cfg   sample.cfg   "$DETAILS" \
+    "$sim" ADD "" "$title"
+row "title with a line break"        16 sample.cfg   sample.cfg   "$DETAILS" \
+    "$sim" ADD "$product" $'Demo\r\n[Area.999]'
+row "folder with a line break"       16 sample.cfg   sample.cfg   "$DETAILS" \
+    "$sim" ADD $'x\ny' "$title"
+row "wrong action and empty title"   16 sample.cfg   sample.cfg   "$DETAILS" \
+    "$sim" MOVE "$product" ""
+row "wrong action, no library"       16 none         none         "$NOLIB$SYNTAX" \
+    "$sim" BAD "$product" "$title"
+row "every check fails"              16 none         none         "$NOLIB$DETAILS" \
+    "$sim" BAD "$product" ""
 row "no arguments"                   16 none         none         "$NOLIB$DETAILS"
-row "a -- word before four is the folder" 15 none         none         "$NOLIB"         --Unattended ADD "$product" "$title"
+row "a -- word before four is the folder" 15 none         none         "$NOLIB" \
+    --Unattended ADD "$product" "$title"
 if [ -z "$emu" ]; then
   unreadable="Error opening file: $tmp/sim/scenery.cfg   Errorcode=3$CRLF"
   row "library that cannot be read" 17 fifo none "$unreadable" "$sim" ADD "$product" "$title"
   holds "a library that cannot be read gets no backup" [ ! -e "$backup" ]
 fi
-row "read-only library"              17 readonly.cfg readonly.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" "$title"
+row "read-only library"              17 readonly.cfg readonly.cfg "$SAVE_FAILED$CRLF" \
+    "$sim" ADD "$product" "$title"
 report 13 Trailing "$product$SEP"
-row "trailing separators"            0  sample.cfg   trailing.cfg "$REPORT"    "$sim$SEP" ADD "$product$SEP" Trailing
+row "trailing separators"            0  sample.cfg   trailing.cfg "$REPORT" \
+    "$sim$SEP" ADD "$product$SEP" Trailing
 if [ -n "$emu" ]; then
   # Arguments the Windows code page cannot hold are refused, not turned into look-alikes.
   mkdir -p "$tmp/Łódź" && lodz=$(winpath "$tmp/Łódź")
   row "folder outside the code page"    16 sample.cfg sample.cfg "$DETAILS"  "$sim" ADD "$lodz" Lodz
-  row "title outside the code page"     16 sample.cfg sample.cfg "$DETAILS"  "$sim" ADD "$product" "日本の風景"
+  row "title outside the code page"     16 sample.cfg sample.cfg "$DETAILS" \
+      "$sim" ADD "$product" "日本の風景"
   cp sample.cfg "$tmp/Łódź/scenery.cfg"
-  row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB"    "$lodz" ADD "$product" Lodz
-  row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX"   "$sim" ＡＤＤ "$product" Lodz
+  row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB" \
+      "$lodz" ADD "$product" Lodz
+  row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX" \
+      "$sim" ＡＤＤ "$product" Lodz
   # A run that cannot hold the lock changes nothing: here a folder stands at the lock file's name.
   row "lock file a folder" 17 sample.cfg-lock sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" x
   # Forward slashes are separators too.
   slashed=${product//\\//} && report 13 "$title" "$slashed"
   { cat sample.cfg; section 013 13 "$title" "$slashed"; } > slashed.cfg
-  row "forward slashes"                 0 sample.cfg slashed.cfg "$REPORT" "${sim//\\//}" ADD "$slashed" "$title"
+  row "forward slashes"                 0 sample.cfg slashed.cfg "$REPORT" \
+      "${sim//\\//}" ADD "$slashed" "$title"
   report 13 $'Caf\xe9' "$product"
   { cat sample.cfg; section 013 13 $'Caf\xe9' "$product"; } > cafe.cfg
-  row "a title in the code page is written in its bytes" 0 sample.cfg cafe.cfg "$REPORT" "$sim" ADD "$product" Café
+  row "a title in the code page is written in its bytes" 0 sample.cfg cafe.cfg "$REPORT" \
+      "$sim" ADD "$product" Café
 fi
 
 # The backup is made once and never refreshed, and only the run that made it names it; a
