@@ -6,18 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repeats=${1:-5}
 
-cmake --preset native >/dev/null
-cmake --build --preset native --target sceneryreg make_library -j"$(nproc)" >/dev/null
-prog=$PWD/build/native/src/main/sceneryreg
-make_library=$PWD/build/native/bench/make_library
-
-work=$(mktemp -d "${BENCH_DIR:-$PWD/build}/bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-unset DISPLAY WAYLAND_DISPLAY
-sim=$work/sim prod=$work/prod
-mkdir -p "$sim" "$prod"
-
-now() { date +%s%N; }
+source bench/bench_lib.sh
 
 # durable_copy SRC DST: what the program's atomic write amounts to, done with standard tools.
 durable_copy() {
@@ -39,8 +28,6 @@ run_refused() { $timer "$prog" "$sim" ADD "$prod" "$middle_title" </dev/null >/d
 floor_refused() { durable_copy "$sim/scenery.cfg" "$prod/scenery_beforeinstall.cfg"; }
 run_hostile() { $timer "$prog" "$sim" ADD "$prod" "$hostile_title" </dev/null >/dev/null; }
 floor_copy() { durable_copy "$sim/scenery.cfg" "$prod/copy.cfg"; }
-
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
 # measure SETUP RUN FLOOR: sets prog_ms, floor_ms and rss_kb (peak of the program's runs).
 measure() {

@@ -16,10 +16,6 @@ TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
     Text library, rows;
   };
   const Case cases[] = {
-      // Text before the first area header is no section; keys match in any case.
-      {"[General]\r\nTitle=Lib\r\n[Area.007]\r\nTITLE=Alps\r\nlocal=C:\\Scenery\\Alps\r\n"
-       "Active=TRUE\r\nlayer=3\r\n\r\n",
-       "007\t3\tTRUE\tAlps\tC:\\Scenery\\Alps\r\n"},
       // A missing key leaves its field empty; the first of two entries counts; a key that
       // ends in Layer counts as the edit counts it.
       {"[area.12]\nXitle=No\nTitle=One, with a title longer than two vectors\nTitle=Two\n"
