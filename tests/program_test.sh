@@ -60,32 +60,28 @@ row() {
 }
 
 report 13 "$title" "$product"
+# Most rows run one of two commands.
+add=("$sim" ADD "$product" "$title") remove=("$sim" REMOVE "$product" "$title")
 #   name                             code start       end          output       arguments
 row "added"                          0  sample.cfg   added.cfg    "$REPORT" \
     "$sim" add "$product" "$title"
 holds "the backup is the library as it was" cmp -s "$backup" sample.cfg
 row "removed"                        0  added.cfg    removed.cfg  "" \
     "$sim" Remove "$product" "$title"
-row "already registered"             10 added.cfg    added.cfg    "" \
-    "$sim" ADD "$product" "$title"
+row "already registered"             10 added.cfg    added.cfg    ""            "${add[@]}"
 row "folder under another title"     11 added.cfg    added.cfg    "$FOLDER" \
     "$sim" ADD "$product" Other
 row "title with another folder"      12 added.cfg    added.cfg    "$TITLE" \
     "$sim" ADD "$other" "$title"
-row "nothing to remove"              13 sample.cfg   sample.cfg   "" \
-    "$sim" REMOVE "$product" "$title"
-row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  "" \
-    "$sim" ADD "$product" "$title"
-row "no section to cut"              14 stray.cfg    stray.cfg    "" \
-    "$sim" REMOVE "$product" "$title"
+row "nothing to remove"              13 sample.cfg   sample.cfg   ""            "${remove[@]}"
+row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  ""            "${add[@]}"
+row "no section to cut"              14 stray.cfg    stray.cfg    ""            "${remove[@]}"
 row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE" \
     "$sim" ADD "$other" "$title"
 row "folder before any header"       11 stray.cfg    stray.cfg    "$FOLDER" \
     "$sim" ADD "$product" Other
-row "library not found"              15 none         none         "$NOLIB" \
-    "$sim" ADD "$product" "$title"
-row "library that is a folder"       15 folder       none         "$NOLIB" \
-    "$sim" ADD "$product" "$title"
+row "library not found"              15 none         none         "$NOLIB"      "${add[@]}"
+row "library that is a folder"       15 folder       none         "$NOLIB"      "${add[@]}"
 row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX" \
     "$sim" MOVE "$product" "$title"
 row "action with a trailing blank"   16 sample.cfg   sample.cfg   "$SYNTAX" \
@@ -112,8 +108,7 @@ if [ -z "$emu" ]; then
   row "library that cannot be read" 17 fifo none "$unreadable" "$sim" ADD "$product" "$title"
   holds "a library that cannot be read gets no backup" [ ! -e "$backup" ]
 fi
-row "read-only library"              17 readonly.cfg readonly.cfg "$SAVE_FAILED$CRLF" \
-    "$sim" ADD "$product" "$title"
+row "read-only library"              17 readonly.cfg readonly.cfg "$SAVE_FAILED$CRLF" "${add[@]}"
 report 13 Trailing "$product$SEP"
 row "trailing separators"            0  sample.cfg   trailing.cfg "$REPORT" \
     "$sim$SEP" ADD "$product$SEP" Trailing
