@@ -60,8 +60,9 @@ row() {
 }
 
 report 13 "$title" "$product"
-# Most rows run one of two commands.
+# Most rows run one of these commands.
 add=("$sim" ADD "$product" "$title") remove=("$sim" REMOVE "$product" "$title")
+other_title=("$sim" ADD "$product" Other) other_folder=("$sim" ADD "$other" "$title")
 #   name                             code start       end          output       arguments
 row "added"                          0  sample.cfg   added.cfg    "$REPORT" \
     "$sim" add "$product" "$title"
@@ -69,17 +70,13 @@ holds "the backup is the library as it was" cmp -s "$backup" sample.cfg
 row "removed"                        0  added.cfg    removed.cfg  "" \
     "$sim" Remove "$product" "$title"
 row "already registered"             10 added.cfg    added.cfg    ""            "${add[@]}"
-row "folder under another title"     11 added.cfg    added.cfg    "$FOLDER" \
-    "$sim" ADD "$product" Other
-row "title with another folder"      12 added.cfg    added.cfg    "$TITLE" \
-    "$sim" ADD "$other" "$title"
+row "folder under another title"     11 added.cfg    added.cfg    "$FOLDER"     "${other_title[@]}"
+row "title with another folder"      12 added.cfg    added.cfg    "$TITLE"      "${other_folder[@]}"
 row "nothing to remove"              13 sample.cfg   sample.cfg   ""            "${remove[@]}"
 row "no layer: not added"            14 nolayer.cfg  nolayer.cfg  ""            "${add[@]}"
 row "no section to cut"              14 stray.cfg    stray.cfg    ""            "${remove[@]}"
-row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE" \
-    "$sim" ADD "$other" "$title"
-row "folder before any header"       11 stray.cfg    stray.cfg    "$FOLDER" \
-    "$sim" ADD "$product" Other
+row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE"      "${other_folder[@]}"
+row "folder before any header"       11 stray.cfg    stray.cfg    "$FOLDER"     "${other_title[@]}"
 row "library not found"              15 none         none         "$NOLIB"      "${add[@]}"
 row "library that is a folder"       15 folder       none         "$NOLIB"      "${add[@]}"
 row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX" \
