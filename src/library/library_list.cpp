@@ -201,8 +201,9 @@ class RowWriter {
       out_->resize(std::max({2 * out_->size(), out_->capacity(), used_ + length}));
     char* at = out_->data() + used_;
     for (size_t i = 0; i < 5; ++i) {
-      std::memcpy(at, fields[i].data(), fields[i].size());
-      at += fields[i].size();
+      // A missing entry's value has no bytes at all, not even an address, which memcpy may not
+      // be handed.
+      at = std::copy(fields[i].begin(), fields[i].end(), at);
       *at++ = '\t';
     }
     at[-1] = '\r';
