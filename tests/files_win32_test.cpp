@@ -90,12 +90,22 @@ TEST(FilesWin32, TemporaryStartsPrivateOnlyWhereNeeded) {
   EXPECT_EQ(NextStart(true, false, true), TemporaryStart::kKeep);
 }
 
-// Nobody sees a start asked to hide, nor one on a service's or a background task's station; a
-// show command other than SW_HIDE, or SW_HIDE not given as the show command, shows it.
-TEST(StartWin32, HiddenStarts) {
+// Nobody sees a start asked to hide, nor one on a service's or a background task's station, nor
+// one in the services' session 0, whatever its station says; a show command other than SW_HIDE,
+// or SW_HIDE not given as the show command, shows it. Only a console takes characters.
+TEST(StartWin32, HiddenStartsAndOutputSinks) {
   const DWORD show = STARTF_USESHOWWINDOW, seen = WSF_VISIBLE;
-  EXPECT_TRUE(IsHiddenStart(show, SW_HIDE, seen) && IsHiddenStart(show, SW_SHOWNORMAL, 0));
-  EXPECT_FALSE(IsHiddenStart(show, SW_SHOWMINNOACTIVE, seen) || IsHiddenStart(0, SW_HIDE, seen));
+  EXPECT_TRUE(IsHiddenStart(show, SW_HIDE, seen, 1) && IsHiddenStart(show, SW_SHOWNORMAL, 0, 1) &&
+              IsHiddenStart(0, SW_SHOWNORMAL, seen, 0));
+  EXPECT_FALSE(IsHiddenStart(show, SW_SHOWMINNOACTIVE, seen, 1) ||
+               IsHiddenStart(0, SW_HIDE, seen, 2));
+  // clang-format off
+  const struct { DWORD type; bool console_mode; OutputSink sink; } sinks[] = {
+      {FILE_TYPE_CHAR, true, OutputSink::kConsole}, {FILE_TYPE_CHAR, false, OutputSink::kBytes},
+      {FILE_TYPE_DISK, true, OutputSink::kBytes}, {FILE_TYPE_PIPE, true, OutputSink::kBytes},
+      {FILE_TYPE_UNKNOWN, false, OutputSink::kBytes}};
+  // clang-format on
+  for (const auto& s : sinks) EXPECT_EQ(OutputSinkOf(s.type, s.console_mode), s.sink) << s.type;
 }
 
 // UTF-8 refuses the others' flags and default-character question (Wine does not), so the
