@@ -99,13 +99,9 @@ TEST(StartWin32, HiddenStartsAndOutputSinks) {
               IsHiddenStart(0, SW_SHOWNORMAL, seen, 0));
   EXPECT_FALSE(IsHiddenStart(show, SW_SHOWMINNOACTIVE, seen, 1) ||
                IsHiddenStart(0, SW_HIDE, seen, 2));
-  // clang-format off
-  const struct { DWORD type; bool console_mode; OutputSink sink; } sinks[] = {
-      {FILE_TYPE_CHAR, true, OutputSink::kConsole}, {FILE_TYPE_CHAR, false, OutputSink::kBytes},
-      {FILE_TYPE_DISK, true, OutputSink::kBytes}, {FILE_TYPE_PIPE, true, OutputSink::kBytes},
-      {FILE_TYPE_UNKNOWN, false, OutputSink::kBytes}};
-  // clang-format on
-  for (const auto& s : sinks) EXPECT_EQ(OutputSinkOf(s.type, s.console_mode), s.sink) << s.type;
+  EXPECT_EQ(OutputSinkOf(FILE_TYPE_CHAR, true), OutputSink::kConsole);
+  for (DWORD type : {FILE_TYPE_CHAR, FILE_TYPE_DISK, FILE_TYPE_PIPE})  // NUL, a file, a pipe
+    EXPECT_EQ(OutputSinkOf(type, type != FILE_TYPE_CHAR), OutputSink::kBytes) << type;
 }
 
 // UTF-8 refuses the others' flags and default-character question (Wine does not), so the

@@ -99,16 +99,14 @@ TEST(GetField, CutsAtTheDelimiterAndTrimsLineEnds) {
 
 // Each byte that begins no well-formed character stands for itself as one U+FFFD.
 TEST(Utf8Characters, DecodesWellFormedCharactersOnly) {
-  const char32_t R = kReplacementCharacter;
+  const std::u32string R = {kReplacementCharacter}, RR = R + R, RRR = RR + R, R4 = RR + RR;
   // clang-format off
   const struct { std::string utf8; std::u32string characters; } cases[] = {
-      {"", U""}, {"aZ", U"aZ"}, {"\xC3\xA9", U"\xE9"}, {"\xE2\x94\x80!", U"\x2500!"},
-      {"\xE0\xA0\x80", U"\x800"}, {"\xF0\x9F\x98\x80", U"\x1F600"},
-      {"\xF4\x8F\xBF\xBF", U"\x10FFFF"}, {"M\xFCn", {'M', R, 'n'}}, {"\xC3", {R}},
-      {"\xE2\x94x", {R, R, 'x'}}, {"\x80\xBF", {R, R}}, {"\xC1\xBF", {R, R}},
-      {"\xE0\x9F\xBF", {R, R, R}}, {"\xED\xA0\x80", {R, R, R}},
-      {"\xF4\x90\x80\x80", {R, R, R, R}}, {"\xF8\x88\x80\x80\x80", {R, R, R, R, R}},
-      {std::string("\0\x7F", 2), {0, 0x7F}}};
+      {"", U""}, {"aZ", U"aZ"}, {"\xC3\xA9\x80", U"\xE9" + R}, {"\xE2\x94\x80!", U"\x2500!"},
+      {"\xE0\xA0\x80", U"\x800"}, {"\xF0\x9F\x98\x80", U"\x1F600"}, {"M\xFCn", U"M" + R + U"n"},
+      {"\xF4\x8F\xBF\xBF", U"\x10FFFF"}, {"\xC3", R}, {"\xE2\x94x", RR + U"x"}, {"\x80\xBF", RR},
+      {"\xC1\xBF", RR}, {"\xE0\x9F\xBF", RRR}, {"\xED\xA0\x80\xED\xBF\xBF", RRR + RRR},
+      {"\xF4\x90\x80\x80", R4}, {"\xF8\x90\x80\x80", R4}, {std::string("\0\x7F", 2), {0, 0x7F}}};
   // clang-format on
   for (const auto& c : cases) EXPECT_EQ(Utf8Characters(c.utf8), c.characters) << c.utf8;
 }
