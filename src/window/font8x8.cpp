@@ -266,13 +266,6 @@ const uint8_t kFont8x8[257][8] = {
 
 namespace {
 
-// The character each byte 0x01-0x1F shows in code page 437.
-const uint16_t kLowPictures[31] = {
-    0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9, 0x2642,
-    0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC,
-    0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC,
-};
-
 // The character each byte 0x80-0xFF stands for in code page 437.
 const uint16_t kUpperHalf[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80-87
@@ -297,9 +290,6 @@ const uint16_t kUpperHalf[128] = {
 
 int ByteFromUnicode(uint32_t u) {
   if (u >= 0x20 && u < 0x7F) return static_cast<int>(u);
-  if (u == 0x2302) return 0x7F;
-  for (int i = 0; i < 31; ++i)
-    if (kLowPictures[i] == u) return 1 + i;
   for (int i = 0; i < 128; ++i)
     if (kUpperHalf[i] == u) return 0x80 + i;
   return -1;

@@ -10,6 +10,6 @@ constexpr int kPlaceholderGlyph = 256;
 // leftmost pixel.
 extern const uint8_t kFont8x8[257][8];
 
-// The byte that shows character code point u in code page 437 (the pictures of bytes 0x01-0x1F
-// and 0x7F, printable ASCII and the upper half); -1 when it has none.
+// The byte that shows character code point u in code page 437 (printable ASCII and the upper
+// half); -1 when it has none.
 int ByteFromUnicode(uint32_t u);

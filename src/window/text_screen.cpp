@@ -49,6 +49,15 @@ void DrawCharacter(TextScreen& screen, int glyph) {
   }
 }
 
+// The glyph that shows character c: a control character or DEL that of its own byte, as the font
+// has one for each; a character of code page 437 that of its byte there; any other the
+// placeholder, never a look-alike.
+int GlyphOf(char32_t c) {
+  if (c < 0x20 || c == 0x7F) return static_cast<int>(c);
+  const int byte = ByteFromUnicode(c);
+  return byte >= 0 ? byte : kPlaceholderGlyph;
+}
+
 }  // namespace
 
 TextScreen MakeTextScreen(int width, int height) {
@@ -60,12 +69,6 @@ TextScreen MakeTextScreen(int width, int height) {
   screen.pixels.assign(static_cast<size_t>(width) * height, kScreenBackground);
   screen.dirty_rows.assign(screen.rows, true);
   return screen;
-}
-
-int GlyphOf(char32_t c) {
-  if (c < 0x20 || c == 0x7F) return static_cast<int>(c);
-  const int byte = ByteFromUnicode(c);
-  return byte >= 0 ? byte : kPlaceholderGlyph;
 }
 
 int PrintToScreen(TextScreen& screen, const Text& text) {

@@ -31,11 +31,6 @@ struct TextScreen {
 // marked dirty.
 TextScreen MakeTextScreen(int width, int height);
 
-// The glyph that shows character c: a control character or DEL that of its own byte, as the
-// font has one for each; a character of code page 437 that of its byte there; any other the
-// placeholder, never a look-alike.
-int GlyphOf(char32_t c);
-
 // Lays out one print request character by character, its bytes read as the system keeps text
 // (SystemCharacters); returns how many BEL characters it held, for the caller to sound.
 int PrintToScreen(TextScreen& screen, const Text& text);
