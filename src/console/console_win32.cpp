@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 #include "console.h"
 #include "keys.h"
@@ -33,9 +32,6 @@ ConsoleKeyEvent KeyEventOf(const INPUT_RECORD& event) {
           static_cast<unsigned char>(key.uChar.AsciiChar), key.wVirtualKeyCode};
 }
 
-// Bytes converted at once: whole lines, since no ANSI code page puts a line feed inside a
-// character, up to this many unless one line is longer.
-constexpr size_t kPieceBytes = 8192;
 // UTF-16 units per WriteConsoleW, well inside the 64 KB the console's buffers share.
 constexpr size_t kUnitsPerWrite = 8192;
 
@@ -54,19 +50,11 @@ void WriteWide(HANDLE console, const std::wstring& wide) {
 
 // Shows text, kept in the ANSI code page, as its characters: the console would read bytes in
 // its own output code page (437 or 850 on most systems) and show other letters.
-void WriteCharacters(HANDLE console, std::string_view text) {
-  while (!text.empty()) {
-    size_t end = text.size();
-    if (end > kPieceBytes) {
-      const size_t lf = text.rfind('\n', kPieceBytes - 1);
-      end = lf != std::string_view::npos ? lf + 1 : std::min(text.find('\n'), end - 1) + 1;
-    }
-    const int size = static_cast<int>(std::min<size_t>(end, INT_MAX));
-    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
-    WriteWide(console, wide);
-    text.remove_prefix(size);
-  }
+void WriteCharacters(HANDLE console, const Text& text) {
+  const int size = static_cast<int>(text.size());
+  std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+  WriteWide(console, wide);
 }
 
 class Win32Console : public Terminal {
@@ -79,7 +67,10 @@ class Win32Console : public Terminal {
     fflush(stdout);
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode;
-    if (OutputSinkOf(GetFileType(out), GetConsoleMode(out, &mode)) == OutputSink::kConsole) {
+    // Texts come in pieces far below the int a conversion takes: a message, or a piece of a
+    // listing.
+    if (text.size() <= INT_MAX &&
+        OutputSinkOf(GetFileType(out), GetConsoleMode(out, &mode)) == OutputSink::kConsole) {
       WriteCharacters(out, text);
       return;
     }
