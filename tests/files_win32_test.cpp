@@ -90,12 +90,18 @@ TEST(FilesWin32, TemporaryStartsPrivateOnlyWhereNeeded) {
   EXPECT_EQ(NextStart(true, false, true), TemporaryStart::kKeep);
 }
 
-// Nobody sees a start asked to hide, nor one on a service's or a background task's station; a
-// show command other than SW_HIDE, or SW_HIDE not given as the show command, shows it.
-TEST(StartWin32, HiddenStarts) {
+// Nobody sees a start asked to hide, nor one on a service's or a background task's station, nor
+// one in the services' session 0, whatever its station says; a show command other than SW_HIDE,
+// or SW_HIDE not given as the show command, shows it. Only a console takes characters.
+TEST(StartWin32, HiddenStartsAndOutputSinks) {
   const DWORD show = STARTF_USESHOWWINDOW, seen = WSF_VISIBLE;
-  EXPECT_TRUE(IsHiddenStart(show, SW_HIDE, seen) && IsHiddenStart(show, SW_SHOWNORMAL, 0));
-  EXPECT_FALSE(IsHiddenStart(show, SW_SHOWMINNOACTIVE, seen) || IsHiddenStart(0, SW_HIDE, seen));
+  EXPECT_TRUE(IsHiddenStart(show, SW_HIDE, seen, 1) && IsHiddenStart(show, SW_SHOWNORMAL, 0, 1) &&
+              IsHiddenStart(0, SW_SHOWNORMAL, seen, 0));
+  EXPECT_FALSE(IsHiddenStart(show, SW_SHOWMINNOACTIVE, seen, 1) ||
+               IsHiddenStart(0, SW_HIDE, seen, 2));
+  EXPECT_EQ(OutputSinkOf(FILE_TYPE_CHAR, true), OutputSink::kConsole);
+  for (DWORD type : {FILE_TYPE_CHAR, FILE_TYPE_DISK, FILE_TYPE_PIPE})  // NUL, a file, a pipe
+    EXPECT_EQ(OutputSinkOf(type, type != FILE_TYPE_CHAR), OutputSink::kBytes) << type;
 }
 
 // UTF-8 refuses the others' flags and default-character question (Wine does not), so the

@@ -31,15 +31,4 @@ TEST(Keys, CodesOfKeyEvents) {
   for (const auto& c : sdl) EXPECT_EQ(SdlKeyDownCode(c.key), c.code) << c.key.sym;
 }
 
-// Characters cut short end where the next byte is no continuation byte.
-TEST(Keys, Utf8Characters) {
-  // clang-format off
-  const struct { const char* utf8; std::vector<uint32_t> characters; } cases[] = {
-      {"", {}}, {"aZ", {'a', 'Z'}}, {"\xC3\xA9", {0xE9}}, {"\xE2\x94\x80!", {0x2500, '!'}},
-      {"\xF0\x9F\x98\x80", {0x1F600}}, {"\xC3", {0x03}}, {"\xE2\x94x", {0x94, 'x'}},
-      {"\x80", {0x80}}};
-  // clang-format on
-  for (const auto& c : cases) EXPECT_EQ(Utf8Characters(c.utf8), c.characters) << c.utf8;
-}
-
 }  // namespace

@@ -204,6 +204,15 @@ keys unattended 11 '' --unattended
 # takes Ctrl+C from a terminal for a key, and a Windows program knows no background jobs.
 [ -n "$emu" ] || { keys "letter typed early" 0 k early; keys Ctrl+C 130 '\003'; keys job 0 '' job; }
 
+# A console shows the ANSI text's own characters, however long; here Wine's console draws them on
+# a terminal.
+if [ -n "$emu" ]; then
+  long=$(printf "%8190s" | tr ' ' x)
+  { cat sample.cfg; section 013 13 "$long"$'Caf\xe9' "$other"; } > sim/scenery.cfg
+  timeout 120 script -qec "$emu '$prog' --unattended '$sim' ADD '$product' ${long}Café" /dev/null >screen
+  holds "console: a title in the code page shows its letters" eval "shown | grep -q \"xCafé'\""
+fi
+
 run --version
 version=$(sed -n 's/^#define SCENERYREG_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../src/main/version.h")
 check "--version prints the version" \

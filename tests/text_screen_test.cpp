@@ -9,8 +9,8 @@
 
 namespace {
 
-// True when the 8x8 cell at row r, column c (from 1) shows the glyph of byte b, white on black.
-bool CellShows(const TextScreen& s, int r, int c, uint8_t b) {
+// True when the 8x8 cell at row r, column c (from 1) shows glyph b, white on black.
+bool CellShows(const TextScreen& s, int r, int c, int b) {
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
       const uint32_t want = (kFont8x8[b][y] >> (7 - x)) & 1 ? 0xFFFFFFFF : 0x00000000;
@@ -74,8 +74,8 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
        false, 0},
       {"LF alone and CR LF CR break one line each", {"  A\nB\r\n\rC"},
        {{1, "  A"}, {2, "B"}, {3, "C"}}, 3, 2, false, 0},
-      {"control and upper-half bytes are drawn", {Text("\0\x0b\x1b\x8e\xff!", 6)},
-       {{1, Text("\0\x0b\x1b\x8e\xff!", 6)}}, 1, 7, false, 0},
+      {"control bytes and DEL are drawn", {Text("\0\x0b\x1b\x7f!", 5)},
+       {{1, Text("\0\x0b\x1b\x7f!", 5)}}, 1, 6, false, 0},
   };
   // clang-format on
   for (const LayoutCase& c : cases) {
@@ -92,6 +92,31 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
     }
     EXPECT_EQ(std::tuple(c.cursor_row, c.cursor_column, c.pending, c.bells),
               std::tuple(s.cursor_row, s.cursor_column, s.pending_break, bells));
+  }
+}
+
+// A title in the user's language shows each character as its code page 437 glyph (0x100: the
+// placeholder), from the bytes this build keeps text in (code page 1252 under the tests' Wine);
+// a character that code page lacks, and a byte that is no character, show the placeholder.
+TEST(TextScreen, DrawsEachCharacterAsItsOwnGlyph) {
+  // clang-format off
+  const struct { Text utf8, ansi; std::u16string glyphs; } cases[] = {
+      {"M\xC3\xBCnchen Caf\xC3\xA9 \xC5\x92\xC2\xBD\xC3\x9F\xE2\x82\xAC\xC3\x87\xC2\xA0\xC3\xBF",
+       "M\xFCnchen Caf\xE9 \x8C\xBD\xDF\x80\xC7\xA0\xFF",
+       u"M\x81nchen Caf\x82 \x100\xAB\xE1\x100\x80\xFF\x98"},
+      {"a\xFC\x80\tb", "a\x81\x8D\tb", u"a\x100\x100     b"}};
+  // clang-format on
+#ifdef _WIN32
+  const bool ansi = true;
+#else
+  const bool ansi = false;
+#endif
+  for (const auto& c : cases) {
+    TextScreen s = MakeTextScreen(640, 200);
+    PrintToScreen(s, ansi ? c.ansi : c.utf8);
+    for (int col = 1; col <= 80; ++col)
+      ASSERT_TRUE(CellShows(s, 1, col, col <= int(c.glyphs.size()) ? c.glyphs[col - 1] : ' '))
+          << c.utf8 << ": column " << col;
   }
 }
 

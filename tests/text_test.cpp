@@ -97,4 +97,17 @@ TEST(GetField, CutsAtTheDelimiterAndTrimsLineEnds) {
   EXPECT_EQ(ParentPath("setup.exe", "\\", 1), "setup.exe");
 }
 
+// Each byte that begins no well-formed character stands for itself as one U+FFFD: stray and
+// overlong bytes, surrogates, beyond U+10FFFF or four bytes, a character cut short.
+TEST(Utf8Characters, DecodesWellFormedCharactersOnly) {
+  const char32_t R = kReplacementCharacter;
+  const std::string invalid =
+      "\x80\xC1\xBF\xE0\x9F\xBF\xED\xA0\x80\xED\xBF\xBF\xF4\x90\x80\x80\xF8\x90\x80\x80";
+  EXPECT_EQ(Utf8Characters(invalid), std::u32string(invalid.size(), R));
+  EXPECT_EQ(Utf8Characters("aZ\xE2\x94\x80\xE0\xA0\x80\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\x7F"),
+            U"aZ\x2500\x800\x1F600\x10FFFF\x7F");
+  EXPECT_EQ(Utf8Characters(std::string("M\xFCn\xC3\xA9\x80\xE2\x94x\0\xC3", 11)),
+            (std::u32string{'M', R, 'n', 0xE9, R, R, R, 'x', 0, R}));
+}
+
 }  // namespace

@@ -2,8 +2,11 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdio>
+#include <string>
 
 #include "console.h"
 #include "keys.h"
@@ -29,6 +32,31 @@ ConsoleKeyEvent KeyEventOf(const INPUT_RECORD& event) {
           static_cast<unsigned char>(key.uChar.AsciiChar), key.wVirtualKeyCode};
 }
 
+// UTF-16 units per WriteConsoleW, well inside the 64 KB the console's buffers share.
+constexpr size_t kUnitsPerWrite = 8192;
+
+// Writes wide to the console, never splitting a surrogate pair between two writes.
+void WriteWide(HANDLE console, const std::wstring& wide) {
+  for (size_t at = 0; at < wide.size();) {
+    size_t n = std::min(wide.size() - at, kUnitsPerWrite);
+    if (at + n < wide.size() && IS_HIGH_SURROGATE(wide[at + n - 1])) --n;
+    DWORD written = 0;
+    if (!WriteConsoleW(console, wide.data() + at, static_cast<DWORD>(n), &written, nullptr) ||
+        written == 0)
+      return;
+    at += written;
+  }
+}
+
+// Shows text, kept in the ANSI code page, as its characters: the console would read bytes in
+// its own output code page (437 or 850 on most systems) and show other letters.
+void WriteCharacters(HANDLE console, const Text& text) {
+  const int size = static_cast<int>(text.size());
+  std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+  WriteWide(console, wide);
+}
+
 class Win32Console : public Terminal {
  public:
   ~Win32Console() override {
@@ -36,9 +64,18 @@ class Win32Console : public Terminal {
   }
 
   void Print(const Text& text) override {
+    fflush(stdout);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode;
+    // Texts come in pieces far below the int a conversion takes: a message, or a piece of a
+    // listing.
+    if (text.size() <= INT_MAX &&
+        OutputSinkOf(GetFileType(out), GetConsoleMode(out, &mode)) == OutputSink::kConsole) {
+      WriteCharacters(out, text);
+      return;
+    }
     // Binary, so that "\r\n" is not written as "\r\r\n"; set on each call because the
     // descriptor behind stdout may have been replaced since the last one.
-    fflush(stdout);
     _setmode(_fileno(stdout), _O_BINARY);
     fwrite(text.data(), 1, text.size(), stdout);
     fflush(stdout);
@@ -107,7 +144,10 @@ bool StartedHidden() {
                                                         &station, sizeof station, &needed)
                                   ? station.dwFlags
                                   : WSF_VISIBLE;
-  return IsHiddenStart(startup.dwFlags, startup.wShowWindow, station_flags);
+  // Likewise a session that cannot be read counts as a user's, which is any but session 0.
+  DWORD session;
+  if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) session = 1;
+  return IsHiddenStart(startup.dwFlags, startup.wShowWindow, station_flags, session);
 }
 
 void ShowConsoleWindow() {

@@ -50,15 +50,3 @@ int SdlKeyDownCode(const SdlKeyDown& key) {
   if ((key.mod & kSdlCtrl) && key.sym >= 'a' && key.sym <= 'z') return key.sym - 'a' + 1;
   return 0;
 }
-
-std::vector<uint32_t> Utf8Characters(const char* utf8) {
-  std::vector<uint32_t> characters;
-  const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-  while (*p) {
-    int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : *p >= 0xC0 ? 1 : 0;
-    uint32_t u = extra ? *p & (0x3F >> extra) : *p;
-    for (++p; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) u = (u << 6) | (*p & 0x3F);
-    characters.push_back(u);
-  }
-  return characters;
-}

@@ -4,7 +4,6 @@
 // that receives the events only hands them over.
 
 #include <cstdint>
-#include <vector>
 
 // A Windows console input event, as far as its key code depends on it.
 struct ConsoleKeyEvent {
@@ -40,7 +39,3 @@ constexpr uint16_t kSdlCtrl = 0x0040 | 0x0080;
 // The code an SDL key-down queues when no text event will follow it; 0 for none. Keys that type
 // a character arrive as text instead, except the four whose byte the text events leave out.
 int SdlKeyDownCode(const SdlKeyDown& key);
-
-// The characters of UTF-8 text, in order. A lead byte takes the continuation bytes that follow
-// it, as many as it announces; a stray continuation byte stands for itself.
-std::vector<uint32_t> Utf8Characters(const char* utf8);

@@ -3,9 +3,15 @@
 #include <cwchar>
 #include <string>
 
-bool IsHiddenStart(DWORD startup_flags, WORD show_window, DWORD station_flags) {
+bool IsHiddenStart(DWORD startup_flags, WORD show_window, DWORD station_flags, DWORD session) {
   return ((startup_flags & STARTF_USESHOWWINDOW) && show_window == SW_HIDE) ||
-         !(station_flags & WSF_VISIBLE);
+         !(station_flags & WSF_VISIBLE) || session == 0;
+}
+
+OutputSink OutputSinkOf(DWORD file_type, bool has_console_mode) {
+  // A printer or serial port is a character device too, but has no console mode.
+  return file_type == FILE_TYPE_CHAR && has_console_mode ? OutputSink::kConsole
+                                                         : OutputSink::kBytes;
 }
 
 ExactConversion ExactConversionFor(UINT code_page) {

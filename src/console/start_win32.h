@@ -1,15 +1,23 @@
 #pragma once
-// How a Windows process was started: whether anybody can see it, and its arguments in the
-// system's code page.
+// How a Windows process was started: whether anybody can see it, where its output goes, and its
+// arguments in the system's code page.
 
 #include <windows.h>
 
 #include "text.h"
 
 // Whether a start leaves nobody to see the process: asked to hide (STARTF_USESHOWWINDOW with
-// SW_HIDE), or on a window station without WSF_VISIBLE (a service, a task run whether the user
-// is logged on or not), whose windows no user can see or answer.
-bool IsHiddenStart(DWORD startup_flags, WORD show_window, DWORD station_flags);
+// SW_HIDE), on a window station without WSF_VISIBLE (a service, a task run whether the user is
+// logged on or not), or in session 0, the services' own, where no user has a desktop even when
+// an interactive service's station says it is visible.
+bool IsHiddenStart(DWORD startup_flags, WORD show_window, DWORD station_flags, DWORD session);
+
+// What a standard output handle takes: characters on a console, or the bytes as they are
+// anywhere else (a file, a pipe, the NUL device), for installers that read them.
+enum class OutputSink { kConsole, kBytes };
+
+// The sink of a handle of file_type (GetFileType) whose console mode could or could not be read.
+OutputSink OutputSinkOf(DWORD file_type, bool has_console_mode);
 
 // The arguments WideCharToMultiByte takes to convert into code_page without look-alikes.
 struct ExactConversion {

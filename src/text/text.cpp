@@ -328,3 +328,23 @@ Text ParentPath(const Text& path, const Text& delimiter, int n) {
   Text last = GetField(ReverseText(path), delimiter, n);
   return SubText(path, 1, TextLength(path) - TextLength(last) - 1);
 }
+
+std::u32string Utf8Characters(std::string_view t) {
+  std::u32string characters;
+  for (size_t i = 0; i < t.size();) {
+    const auto byte = [&t](size_t k) { return k < t.size() ? static_cast<uint8_t>(t[k]) : 0; };
+    const uint8_t lead = byte(i);
+    // Continuation bytes the lead announces, and the least value that needs that many.
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    const char32_t least[] = {0, 0x80, 0x800, 0x10000};
+    char32_t c = extra ? lead & (0x3F >> extra) : lead;
+    int taken = 0;
+    while (taken < extra && (byte(i + 1 + taken) & 0xC0) == 0x80)
+      c = (c << 6) | (byte(i + 1 + taken++) & 0x3F);
+    const bool well_formed = (lead < 0x80 || extra > 0) && lead < 0xF8 && taken == extra &&
+                             c >= least[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    characters.push_back(well_formed ? c : kReplacementCharacter);
+    i += well_formed ? 1 + extra : 1;
+  }
+  return characters;
+}

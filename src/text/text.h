@@ -14,6 +14,18 @@ using Text = std::string;
 // Separator inserted between a folder and a name: "\" on Windows, "/" elsewhere.
 extern const char kPathSeparator[];
 
+// The character that stands in for bytes that begin no character.
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// The characters of UTF-8 text. Each byte that does not begin a well-formed character (a stray
+// continuation, a lead cut short, an overlong form, a surrogate, beyond U+10FFFF) gives one
+// kReplacementCharacter, and decoding goes on with the next byte.
+std::u32string Utf8Characters(std::string_view t);
+
+// The characters t stands for in the encoding this system keeps texts in: UTF-8 on POSIX, the
+// ANSI code page on Windows, where a byte that stands for no character is up to the system.
+std::u32string SystemCharacters(std::string_view t);
+
 // Number of bytes of t. Inline, like ByteAt: the scans call both for every byte they look at.
 inline int TextLength(std::string_view t) { return static_cast<int>(t.size()); }
 

@@ -83,7 +83,7 @@ static_assert(SDLK_LCTRL == (224 | kMask) && SDLK_LSHIFT == (225 | kMask) &&
 // Queues the code page 437 byte of each character of UTF-8 text; one with no such byte still
 // counts as a key press and queues "?".
 void QueueText(TextScreen& screen, const char* utf8) {
-  for (uint32_t u : Utf8Characters(utf8)) {
+  for (char32_t u : Utf8Characters(utf8)) {
     const int byte = ByteFromUnicode(u);
     QueueKey(screen, byte >= 0 ? byte : '?');
   }

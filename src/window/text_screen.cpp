@@ -33,20 +33,29 @@ void BringCursorOntoGrid(TextScreen& screen) {
   }
 }
 
-void DrawCharacter(TextScreen& screen, uint8_t byte) {
+void DrawCharacter(TextScreen& screen, int glyph) {
   BringCursorOntoGrid(screen);
   const int x0 = kCell * (screen.cursor_column - 1);
   const int y0 = kCell * (screen.cursor_row - 1);
   for (int y = 0; y < kCell; ++y) {
     uint32_t* line = &screen.pixels[static_cast<size_t>(y0 + y) * screen.width + x0];
     for (int x = 0; x < kCell; ++x)
-      line[x] = (kFont8x8[byte][y] & (0x80 >> x)) ? kScreenForeground : kScreenBackground;
+      line[x] = (kFont8x8[glyph][y] & (0x80 >> x)) ? kScreenForeground : kScreenBackground;
   }
   screen.dirty_rows[screen.cursor_row - 1] = true;
   if (++screen.cursor_column > screen.columns) {
     screen.cursor_column = 1;
     ++screen.cursor_row;
   }
+}
+
+// The glyph that shows character c: a control character or DEL that of its own byte, as the font
+// has one for each; a character of code page 437 that of its byte there; any other the
+// placeholder, never a look-alike.
+int GlyphOf(char32_t c) {
+  if (c < 0x20 || c == 0x7F) return static_cast<int>(c);
+  const int byte = ByteFromUnicode(c);
+  return byte >= 0 ? byte : kPlaceholderGlyph;
 }
 
 }  // namespace
@@ -63,8 +72,8 @@ TextScreen MakeTextScreen(int width, int height) {
 }
 
 int PrintToScreen(TextScreen& screen, const Text& text) {
-  int bells = 0;
-  for (char c : text) bells += c == '\a';
+  const std::u32string characters = SystemCharacters(text);
+  const int bells = static_cast<int>(std::count(characters.begin(), characters.end(), U'\a'));
   if (screen.columns == 0 || screen.rows == 0) return bells;
 
   if (screen.pending_break) {
@@ -74,9 +83,8 @@ int PrintToScreen(TextScreen& screen, const Text& text) {
     BringCursorOntoGrid(screen);
   }
   bool ended_with_move = false;
-  for (char c : text) {
-    const uint8_t byte = static_cast<uint8_t>(c);
-    switch (byte) {
+  for (char32_t c : characters) {
+    switch (c) {
       case '\r':
         screen.cursor_column = 1;
         ended_with_move = true;
@@ -96,7 +104,7 @@ int PrintToScreen(TextScreen& screen, const Text& text) {
         ended_with_move = false;
         break;
       default:
-        DrawCharacter(screen, byte);
+        DrawCharacter(screen, GlyphOf(c));
         ended_with_move = false;
         break;
     }

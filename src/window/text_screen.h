@@ -31,8 +31,8 @@ struct TextScreen {
 // marked dirty.
 TextScreen MakeTextScreen(int width, int height);
 
-// Lays out one print request byte by byte; returns how many BEL bytes it held, for the caller
-// to sound.
+// Lays out one print request character by character, its bytes read as the system keeps text
+// (SystemCharacters); returns how many BEL characters it held, for the caller to sound.
 int PrintToScreen(TextScreen& screen, const Text& text);
 
 // Queues a key code, dropping the oldest when kKeyQueueLimit codes are held.
