@@ -57,12 +57,26 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, std::
 }
 
 // Whether the file content was read from is still as it was then: a content that lies in its
-// mapping, or that the system copied from it, is then the content read.
+// mapping, or that the system copied from it, is then the content read. A copy is that anyway.
 WriteResult AsRead(const FileContent& content, std::string* err) {
+  if (content.mapping.data() == nullptr) return WriteResult::kWritten;
   FileStamp now;
   if (!StampOfFile(content.file, &now, err)) return WriteResult::kFailed;
   if (now == content.stamp) return WriteResult::kWritten;
   *err = content.path + " was changed by another program since it was read";
+  return WriteResult::kChangedMeanwhile;
+}
+
+// The file content was read from, for its metadata: the one held since, or where none is held,
+// the file at its name, opened again into *again, when it is still the one read.
+WriteResult OpenAsRead(const FileContent& content, FileHandle* again, std::string* err) {
+  if (content.file.value != -1) return WriteResult::kWritten;
+  FileStamp now;
+  if (!OpenForReading(content.path, again, err) || !StampOfFile(*again, &now, err))
+    return WriteResult::kFailed;
+  if (now.volume == content.stamp.volume && now.index == content.stamp.index)
+    return WriteResult::kWritten;
+  *err = content.path + " was replaced by another program since it was read";
   return WriteResult::kChangedMeanwhile;
 }
 
@@ -94,13 +108,20 @@ WriteResult PlaceFile(const Text& target, const std::vector<std::string_view>& p
     ok = false;
   }
   ok = ok && FlushFile(file, err);
+  WriteResult result = ok ? WriteResult::kWritten : WriteResult::kFailed;
+  FileHandle again;
   if (ok) {
     // A new file whose metadata cannot be copied stays private: never more open than like.
     std::string refused;
-    ok = CopyMetadata(like.file, like.path, file, temporary, how.replace ? err : &refused) ||
-         !how.replace;
+    std::string* why = how.replace ? err : &refused;
+    const WriteResult found = OpenAsRead(like, &again, why);
+    const FileHandle from = again.value != -1 ? again : like.file;
+    const bool copied =
+        found == WriteResult::kWritten && CopyMetadata(from, like.path, file, temporary, why);
+    if (!copied && how.replace)
+      result = found == WriteResult::kWritten ? WriteResult::kFailed : found;
   }
-  WriteResult result = ok ? WriteResult::kWritten : WriteResult::kFailed;
+  CloseFile(&again);
   // The bytes came from the file read, in place or through the system: only a file unchanged
   // since proves they are what was read. A write that failed because the file shrank under
   // the mapping fails for that reason.
@@ -145,8 +166,8 @@ ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, 
   ReadFailure failure = OpenForReading(path, &content->file, err)
                             ? ReadOpenFile(content->file, limit, content, err)
                             : kCannotOpen;
+  if (failure != kReadDone || OpenFileBlocksReplace()) CloseFile(&content->file);
   if (failure != kReadDone) {
-    CloseFile(&content->file);
     content->copy.clear();
     content->bytes = std::string_view();
   }

@@ -27,8 +27,8 @@ struct FileContent {
   Text copy;               // the bytes read, when not mapped
   std::string_view bytes;  // whichever of the two holds them
   Text path;               // the name it was read by
-  FileHandle file;         // the file read, open until the content goes
-  FileStamp stamp;         // the file as it was read
+  FileHandle file;  // the file read, held until the content goes unless OpenFileBlocksReplace
+  FileStamp stamp;  // the file as it was read
   // False when another program cut the file short under the mapping and the run looked past
   // the cut: the bytes then hold zeros there, and nothing built from them may be saved.
   bool Intact() const { return mapping.data() == nullptr || MappingIntact(); }
