@@ -64,6 +64,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
   Text text = head;
   for (int area = 3; area <= 20000; ++area)
     text += "[Area." + NumberToText(area) + "]\r\nTitle=T" + NumberToText(area) + "\r\nLayer=1\r\n";
+  const auto private_perms = fs::perms::owner_read | fs::perms::owner_write;
   // clang-format off
   enum Change { kCutDeep, kCutBlocked, kSavedTwice, kReplaced, kLinkSwapped, kSavedInPlace,
                 kCutInLastPage, kCutBeforeWrite, kLinkAtBackup, kRows };
@@ -71,9 +72,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
   for (int row = kCutDeep; row < kRows; ++row) {
     const Change change = static_cast<Change>(row);
     SCOPED_TRACE(change);
-    if (Text(kPathSeparator) == "\\" && change != kSavedTwice && change != kSavedInPlace &&
-        change != kReplaced)
-      continue;
+    if (Text(kPathSeparator) == "\\" && change != kSavedTwice && change != kReplaced) continue;
     Install install("");
     const Text sim = install.scratch.Path("sim") + kPathSeparator, lib = install.library;
     const Text prod = install.scratch.Path("alps"), backup = prod + "/scenery_beforeinstall.cfg";
@@ -82,7 +81,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     WriteRaw(lib, found);
     if (change == kLinkSwapped) {
       fs::rename(lib, sim + "private.cfg");
-      fs::permissions(sim + "private.cfg", fs::perms::owner_read | fs::perms::owner_write);
+      fs::permissions(sim + "private.cfg", private_perms);
       WriteRaw(sim + "public.cfg", found = text + "[Area.30000]\r\n");
       fs::create_symlink("private.cfg", lib);
     }
@@ -128,7 +127,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     pthread_sigmask(SIG_SETMASK, &before, &after);
     EXPECT_EQ(sigismember(&after, SIGBUS), change == kCutBlocked);
 #endif
-    const Text now = ReadRaw(lib), number = found.find("30000]") != Text::npos ? "30001" : "20001";
+    const Text now = ReadRaw(lib);
     if (change <= kSavedTwice) {
       EXPECT_EQ(result.result_text, kSaveFailureText);
       EXPECT_TRUE(now == found && (change == kSavedTwice) == fs::exists(backup)) << err;
@@ -136,19 +135,15 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     }
     EXPECT_EQ(err, "");
     EXPECT_EQ(result.outcome, Outcome::Done);
-    if (change == kCutBeforeWrite) {
-      EXPECT_TRUE(now == Text(found).replace(head.size(), alps.size(), "\r\n")) << now.size();
-    } else {
-      EXPECT_TRUE(now.substr(0, found.size()) == found) << now.size();
-      EXPECT_NE(now.find("[Area." + number + "]\r\nTitle=Alps\r\n", found.size()), Text::npos);
-    }
+    if (change == kCutBeforeWrite)
+      EXPECT_TRUE(now == Text(found).replace(head.size(), alps.size(), "\r\n"));
+    else
+      EXPECT_TRUE(now.rfind(found + "\r\n[Area.", 0) == 0 && now.find("Title=Alps") != Text::npos);
     if (change == kLinkAtBackup)
       EXPECT_EQ(ReadRaw(outside), "half");
     else
-      EXPECT_TRUE(ReadRaw(backup) == (change <= kLinkSwapped ? text : found) ||
-                  (change == kSavedInPlace && ReadRaw(backup) == text));  // a copy read
-    const auto only_owner = fs::perms::owner_read | fs::perms::owner_write;
-    EXPECT_TRUE(change != kLinkSwapped || fs::status(backup).permissions() == only_owner);
+      EXPECT_TRUE(ReadRaw(backup) == (change <= kLinkSwapped ? text : found));
+    EXPECT_TRUE(change != kLinkSwapped || fs::status(backup).permissions() == private_perms);
     EXPECT_TRUE(change != kReplaced || other.result_text == kSaveFailureText) << other_err;
   }
 }
