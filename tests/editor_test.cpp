@@ -1,6 +1,7 @@
 #include "editor.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include "files.h"
 #include "library_lock.h"
@@ -36,7 +37,8 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
     auto held = refusal < 2 ? LockLibrary(library, {}, {}, &err) : nullptr;
     settings.lock_opened = [&] {
       if (refusal != 1) return;
-      WriteWholeFile(library, {text}, nullptr, &err);
+      WriteRaw(library + ".new", text);
+      fs::rename(library + ".new", library);
       held.reset();
       held = LockLibrary(library, {}, {}, &err);
     };
@@ -51,63 +53,98 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
   }
 }
 
-// Another program that saves the library between the read and the write-back keeps its save:
-// the edit is made again on what it wrote, once. A second save in the way fails the run and
-// leaves that save in place. The backup is the library as first read, either way.
-TEST(EditSceneryLibrary, AnotherProgramsSaveIsKept) {
-  for (int saves : {1, 2}) {
-    const Text text = "[Area.001]\r\nLayer=1\r\n";
-    Install install(text);
-    const Text& library = install.library;
-    const Text alps = install.scratch.Path("alps");
-    Text saved = text;
-    EditSettings settings;
-    int calls = 0;
-    settings.last_moment = [&] {
-      if (++calls <= saves) WriteRaw(library, saved += "[Area.00" + NumberToText(4 + calls) + "]");
-    };
-    RecordingTerminal term;
-    std::string err;
-    const Text result = EditSceneryLibrary(install.alps, term, settings, &err).result_text;
-    EXPECT_EQ(ReadRaw(alps + kPathSeparator + "scenery_beforeinstall.cfg"), text);
-    if (saves == 1) {
-      EXPECT_EQ(result.rfind("Scenery AREA added", 0), 0u) << result;
-      EXPECT_EQ(err, "");
-      EXPECT_EQ(ReadRaw(library), saved + "\r\n[Area.006]\r\nTitle=Alps\r\nlocal=" + alps +
-                                      "\r\nActive=TRUE\r\nLayer=2\r\n\r\n");
-    } else {
-      EXPECT_EQ(result, kSaveFailureText);
-      EXPECT_NE(err, "");
-      EXPECT_EQ(ReadRaw(library), saved);
-    }
-  }
-}
-
-// Another program that cuts the library short while the run looks at it fails the run, which
-// leaves that program's file as it is and makes no backup of a library it did not see whole.
-// The Windows build reads the library instead; a save meanwhile is then one the edit is redone
-// on, as above.
-TEST(EditSceneryLibrary, ALibraryCutShortMeanwhileFailsTheRun) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the library is read, not mapped";
-#endif
-  Text text;
-  for (int area = 1; area <= 20000; ++area)
+// Another program or user acting on the library or beside it during a run. A cut that the run
+// looks past, also with the signal blocked by its parent, fails it and leaves that program's
+// file as it is, with no backup, as does a second save in the way. Any other change is redone
+// on, once: the backup is a library that existed, with the metadata of the file read, the lock
+// follows a replace, and nothing outside the run's folders goes. The Windows build reads the
+// library, and locks a file beside it: there, only saves and replaces are played.
+TEST(EditSceneryLibrary, ChangesUnderARun) {
+  const Text head = "[Area.1]\r\nTitle=A\r\nLayer=1\r\n";
+  Text text = head;
+  for (int area = 3; area <= 20000; ++area)
     text += "[Area." + NumberToText(area) + "]\r\nTitle=T" + NumberToText(area) + "\r\nLayer=1\r\n";
-  // REMOVE looks for the folder in copies of the library read past the cut, ADD in place.
-  for (const char* action : {"ADD", "REMOVE"}) {
-    Install install(text);
+  const auto private_perms = fs::perms::owner_read | fs::perms::owner_write;
+  // clang-format off
+  enum Change { kCutDeep, kCutBlocked, kSavedTwice, kReplaced, kLinkSwapped, kSavedInPlace,
+                kCutInLastPage, kCutBeforeWrite, kLinkAtBackup, kRows };
+  // clang-format on
+  for (int row = kCutDeep; row < kRows; ++row) {
+    const Change change = static_cast<Change>(row);
+    SCOPED_TRACE(change);
+    if (Text(kPathSeparator) == "\\" && change != kSavedTwice && change != kReplaced) continue;
+    Install install("");
+    const Text sim = install.scratch.Path("sim") + kPathSeparator, lib = install.library;
+    const Text prod = install.scratch.Path("alps"), backup = prod + "/scenery_beforeinstall.cfg";
+    const Text alps = "[Area.2]\r\nTitle=Alps\r\nlocal=" + prod + "\r\nLayer=1\r\n";
+    Text found = change == kCutBeforeWrite ? head + alps + text.substr(head.size()) : text;
+    WriteRaw(lib, found);
+    if (change == kLinkSwapped) {
+      fs::rename(lib, sim + "private.cfg");
+      fs::permissions(sim + "private.cfg", private_perms);
+      WriteRaw(sim + "public.cfg", found = text + "[Area.30000]\r\n");
+      fs::create_symlink("private.cfg", lib);
+    }
+    const Text outside = install.scratch.Path("outside.sceneryreg-1-0.tmp");
+    if (change == kLinkAtBackup)
+      WriteRaw(outside, "half"), fs::create_symlink("../outside", backup);
     ProductDetails details = install.alps;
-    details.action = action;
+    if (change == kCutBlocked || change == kCutBeforeWrite) details.action = "REMOVE";
+    const size_t cut = change == kCutInLastPage ? found.size() - 3
+                       : change <= kCutBlocked  ? found.size() / 2
+                                                : found.size() * 3 / 4;
     EditSettings settings;
-    settings.read_done = [&] { fs::resize_file(install.library, text.size() / 2); };
+    int reads = 0, saves = 0;
+    settings.read_done = [&] {
+      if (reads++ || change == kSavedTwice || change == kReplaced) return;
+      if (change == kSavedInPlace) return WriteRaw(lib, found += "[Area.30000]\r\n");
+      if (change == kLinkSwapped) return fs::remove(lib), fs::create_symlink("public.cfg", lib);
+      if (change != kLinkAtBackup) fs::resize_file(lib, cut), found.resize(cut);
+    };
+    EditResult other;
+    std::string other_err;
+    settings.last_moment = [&] {
+      if (change == kSavedTwice || (change == kReplaced && ++saves == 1)) {
+        WriteRaw(lib + ".new", found += "[Area.30000]\r\n");
+        fs::rename(lib + ".new", lib);
+      } else if (change == kReplaced) {
+        RecordingTerminal term;
+        EditSettings quick;
+        quick.lock_wait = std::chrono::milliseconds(50);
+        other = EditSceneryLibrary({sim, "ADD", prod, "Lakes"}, term, quick, &other_err);
+      }
+    };
+#ifndef _WIN32
+    sigset_t bus, before, after;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    pthread_sigmask(change == kCutBlocked ? SIG_BLOCK : SIG_UNBLOCK, &bus, &before);
+#endif
     RecordingTerminal term;
     std::string err;
-    EXPECT_EQ(EditSceneryLibrary(details, term, settings, &err).result_text, kSaveFailureText);
-    EXPECT_NE(err, "");
-    EXPECT_EQ(ReadRaw(install.library), text.substr(0, text.size() / 2));
-    EXPECT_EQ(std::distance(fs::directory_iterator(install.scratch.Path("sim")), {}), 1);
-    EXPECT_TRUE(fs::is_empty(install.scratch.Path("alps")));
+    const EditResult result = EditSceneryLibrary(details, term, settings, &err);
+#ifndef _WIN32
+    pthread_sigmask(SIG_SETMASK, &before, &after);
+    EXPECT_EQ(sigismember(&after, SIGBUS), change == kCutBlocked);
+#endif
+    const Text now = ReadRaw(lib);
+    if (change <= kSavedTwice) {
+      EXPECT_EQ(result.result_text, kSaveFailureText);
+      EXPECT_TRUE(now == found && (change == kSavedTwice) == fs::exists(backup)) << err;
+      continue;
+    }
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(result.outcome, Outcome::Done);
+    if (change == kCutBeforeWrite)
+      EXPECT_TRUE(now == Text(found).replace(head.size(), alps.size(), "\r\n"));
+    else
+      EXPECT_TRUE(now.rfind(found + "\r\n[Area.", 0) == 0 && now.find("Title=Alps") != Text::npos);
+    if (change == kLinkAtBackup)
+      EXPECT_EQ(ReadRaw(outside), "half");
+    else
+      EXPECT_TRUE(ReadRaw(backup) == (change <= kLinkSwapped ? text : found));
+    EXPECT_TRUE(change != kLinkSwapped || fs::status(backup).permissions() == private_perms);
+    EXPECT_TRUE(change != kReplaced || other.result_text == kSaveFailureText) << other_err;
   }
 }
 

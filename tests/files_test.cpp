@@ -18,12 +18,12 @@ TEST(ReadWholeFile, LimitAndFailures) {
   WriteRaw(path, bytes);
   FileContent whole, too_large, missing;
   std::string err;
-  EXPECT_EQ(ReadWholeFile(path, bytes.size(), &whole, nullptr, &err), kReadDone);
+  EXPECT_EQ(ReadWholeFile(path, bytes.size(), &whole, &err), kReadDone);
   EXPECT_EQ(whole.bytes, bytes);
-  EXPECT_EQ(ReadWholeFile(path, bytes.size() - 1, &too_large, nullptr, &err), kTooLarge);
+  EXPECT_EQ(ReadWholeFile(path, bytes.size() - 1, &too_large, &err), kTooLarge);
   EXPECT_EQ(Text(too_large.bytes), "");
   const Text nowhere = folder.Path("nowhere") + kPathSeparator + "scenery.cfg";
-  EXPECT_EQ(ReadWholeFile(nowhere, 100, &missing, nullptr, &err), kCannotOpen);
+  EXPECT_EQ(ReadWholeFile(nowhere, 100, &missing, &err), kCannotOpen);
   EXPECT_EQ(ReadFailureMessage(nowhere, kCannotOpen),
             "Error opening file: " + nowhere + "   Errorcode=2");
   EXPECT_EQ(Text(missing.bytes), "");
@@ -37,7 +37,7 @@ TEST(ReadWholeFile, AFileCutShortMeanwhileIsNoCrash) {
   WriteRaw(path, Text(3 << 20, 'q'));
   FileContent content;
   std::string err;
-  ASSERT_EQ(ReadWholeFile(path, 4 << 20, &content, nullptr, &err), kReadDone);
+  ASSERT_EQ(ReadWholeFile(path, 4 << 20, &content, &err), kReadDone);
   std::filesystem::resize_file(path, 1 << 20);
   const auto kept = std::count(content.bytes.begin(), content.bytes.end(), 'q');
   EXPECT_EQ(content.Intact(), kept == 3 << 20) << kept;
@@ -53,20 +53,22 @@ TEST(WriteWholeFile, RefusesATargetItCannotInspect) {
   std::filesystem::create_symlink("a", folder.Path("b"), error);
   if (error) GTEST_SKIP() << "no symbolic links here";
   std::string err;
-  EXPECT_EQ(WriteWholeFile(folder.Path("a"), {"new"}, nullptr, &err), WriteResult::kFailed);
+  const FileContent unread;
+  EXPECT_EQ(WriteWholeFile(folder.Path("a"), {"new"}, {unread, {}}, &err), WriteResult::kFailed);
   EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("a")));
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"a", "b"}));
 }
 
 TEST(WriteNewFile, ExactlyOneOfRacingRunsCreatesTheFileWithItsContent) {
+  const FileContent like;  // none read: the file stays private
   for (int round = 0; round < 20; ++round) {
     ScratchFolder folder;
     const Text path = folder.Path("scenery_beforeinstall.cfg");
     std::vector<std::future<bool>> runs;
     for (char run = 'a'; run < 'e'; ++run) {
-      runs.push_back(std::async(std::launch::async, [&path, run] {
+      runs.push_back(std::async(std::launch::async, [&path, &like, run] {
         std::string err;
-        const WriteResult result = WriteNewFile(path, std::string(200000, run), path, &err);
+        const WriteResult result = WriteNewFile(path, std::string(200000, run), like, &err);
         EXPECT_NE(result, WriteResult::kFailed) << err;
         return result == WriteResult::kWritten;
       }));
@@ -96,10 +98,10 @@ TEST(RemoveStaleTemporaries, RemovesLeftoversOfDeadRunsOnly) {
   ASSERT_TRUE(CreateTemporary(library, library, &live, &file, &err)) << err;
   std::set<std::string> kept_while_live = kept;
   kept_while_live.insert(std::filesystem::path(live).filename().string());
-  RemoveStaleTemporaries(folder.Path("scenery.cfg"));
+  RemoveStaleTemporaries(folder.Path("scenery.cfg"), TemporariesBeside::kName);
   EXPECT_EQ(folder.Names(), kept_while_live);
   CloseFile(&file);  // as when its run dies
-  RemoveStaleTemporaries(folder.Path("scenery.cfg"));
+  RemoveStaleTemporaries(folder.Path("scenery.cfg"), TemporariesBeside::kName);
   EXPECT_EQ(folder.Names(), kept);
 }
 

@@ -31,7 +31,7 @@ TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
   });
   FileContent content;
   std::string err;
-  EXPECT_EQ(ReadWholeFile(path, 1 << 20, &content, nullptr, &err), kReadDone) << err;
+  EXPECT_EQ(ReadWholeFile(path, 1 << 20, &content, &err), kReadDone) << err;
   finish.join();
   EXPECT_EQ(content.bytes, "library");
 }

@@ -104,7 +104,7 @@ TEST(ScanLibrary, FindsAFolderAcrossTheStretchesOfAMappedLibrary) {
     WriteRaw(path, text);
     FileContent content;
     std::string err;
-    ASSERT_EQ(ReadWholeFile(path, 1 << 20, &content, nullptr, &err), kReadDone);
+    ASSERT_EQ(ReadWholeFile(path, 1 << 20, &content, &err), kReadDone);
     const MappingCopies copies;
     ASSERT_EQ(ScanLibrary(content.bytes, "", folder, true, &copies).folder_pos,
               static_cast<int>(at) + 1);

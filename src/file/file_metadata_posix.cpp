@@ -22,19 +22,18 @@ bool MayBeLeftOut(const Text& name) {
   return name.rfind("security.", 0) == 0 || name.rfind("trusted.", 0) == 0;
 }
 
-bool CopyExtendedAttributes(const Text& target, int fd, std::string* err) {
-  ssize_t size = listxattr(target.c_str(), nullptr, 0);
+bool CopyExtendedAttributes(int from, const Text& target, int fd, std::string* err) {
+  ssize_t size = flistxattr(from, nullptr, 0);
   if (size < 0) return errno == ENOTSUP || Fail(err, "cannot list the attributes of " + target);
   Text names(static_cast<size_t>(size), '\0');
-  size = listxattr(target.c_str(), names.data(), names.size());
+  size = flistxattr(from, names.data(), names.size());
   if (size < 0) return Fail(err, "cannot list the attributes of " + target);
   names.resize(static_cast<size_t>(size));
   for (size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
     const Text name = names.c_str() + at;
-    ssize_t length = getxattr(target.c_str(), name.c_str(), nullptr, 0);
+    ssize_t length = fgetxattr(from, name.c_str(), nullptr, 0);
     Text value(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length < 0 ||
-        (length = getxattr(target.c_str(), name.c_str(), value.data(), value.size())) < 0) {
+    if (length < 0 || (length = fgetxattr(from, name.c_str(), value.data(), value.size())) < 0) {
       return Fail(err, "cannot read attribute " + name + " of " + target);
     }
     if (fsetxattr(fd, name.c_str(), value.data(), static_cast<size_t>(length), 0) != 0 &&
@@ -105,8 +104,9 @@ void SetNamedEntry(std::vector<AclEntry>* entries, uint16_t tag, uint32_t id, ui
 }
 
 // A file that cannot go on belonging to old's owner (or group) takes from this run's user: an
-// ACL entry keeps the old owner's rights, and the old group's, which the new group does not
-// inherit. Only where the file system has no ACL is that refused, for the owner.
+// ACL entry keeps the old owner's rights, and the old group's as far as the mask let them
+// through, which the new group does not inherit. Nobody else gains a right by it. Only where
+// the file system has no ACL is that refused, for the owner.
 bool KeepOwnerRights(int fd, const struct stat& old, const Text& like, std::string* err) {
   struct stat now;
   if (fstat(fd, &now) != 0) return Fail(err, "cannot inspect the new " + like);
@@ -114,17 +114,29 @@ bool KeepOwnerRights(int fd, const struct stat& old, const Text& like, std::stri
   if (!owner_lost && !group_lost) return true;
   std::vector<AclEntry> entries;
   if (!ReadAcl(fd, now.st_mode, &entries, err)) return false;
-  uint16_t added = 0;
-  if (owner_lost) SetNamedEntry(&entries, kUser, old.st_uid, added = old.st_mode >> 6 & 7);
+  auto mask = FindEntry(&entries, kMask);
+  const bool had_mask = mask != entries.end();
+  const uint16_t old_mask = had_mask ? mask->perm : 7;
+  std::vector<AclEntry> kept;
+  if (owner_lost) kept.push_back({kUser, static_cast<uint16_t>(old.st_mode >> 6 & 7), old.st_uid});
   auto group = FindEntry(&entries, kGroupObj);
   if (group_lost && group != entries.end()) {
-    const uint16_t perm = std::exchange(group->perm, 0);
-    SetNamedEntry(&entries, kGroup, old.st_gid, perm);
-    added |= perm;
+    kept.push_back({kGroup, static_cast<uint16_t>(std::exchange(group->perm, 0) & old_mask),
+                    static_cast<uint32_t>(old.st_gid)});
   }
+  uint16_t added = 0;
+  for (const AclEntry& entry : kept) added |= entry.perm;
+  // A wider mask lets more of every entry it limits through: those keep what they had.
+  if (had_mask && (added & ~old_mask)) {
+    for (AclEntry& entry : entries) {
+      if (entry.tag == kUser || entry.tag == kGroupObj || entry.tag == kGroup)
+        entry.perm &= old_mask;
+    }
+  }
+  for (const AclEntry& entry : kept) SetNamedEntry(&entries, entry.tag, entry.id, entry.perm);
   // Named entries need a mask; an existing one widens only by what the new entries grant.
-  auto mask = FindEntry(&entries, kMask);
-  if (mask == entries.end()) {
+  mask = FindEntry(&entries, kMask);
+  if (!had_mask) {
     uint16_t group_class = 0;
     for (const AclEntry& entry : entries) {
       if (entry.tag == kUser || entry.tag == kGroupObj || entry.tag == kGroup)
@@ -154,9 +166,10 @@ bool KeepOwnerRights(int fd, const struct stat& old, const Text& like, std::stri
 }
 }  // namespace
 
-bool CopyMetadata(const Text& like, FileHandle temporary, const Text&, std::string* err) {
+bool CopyMetadata(FileHandle from, const Text& like, FileHandle temporary, const Text&,
+                  std::string* err) {
   struct stat st;
-  if (stat(like.c_str(), &st) != 0) return Fail(err, "cannot inspect " + like);
+  if (fstat(Fd(from), &st) != 0) return Fail(err, "cannot inspect " + like);
   const int fd = Fd(temporary);
   // Owner and group where permitted: root (an installer under sudo) gives the file back to
   // its owner; anybody else keeps at least the group when a member of it.
@@ -165,7 +178,7 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text&, std::stri
   // defaults is not the file's: without one of its own, the file gets none.
   if (fremovexattr(fd, kAccessAcl) != 0 && errno != ENODATA && errno != ENOTSUP)
     return Fail(err, "cannot remove the inherited ACL of the new " + like);
-  if (!CopyExtendedAttributes(like, fd, err)) return false;
+  if (!CopyExtendedAttributes(Fd(from), like, fd, err)) return false;
   // The mode comes after the ACL, since setting an ACL rewrites the group bits; an entry that
   // keeps the owner's rights comes last, as the mask must cover it.
   if (fchmod(fd, st.st_mode & 07777) != 0) return Fail(err, "cannot set the permissions");

@@ -78,10 +78,10 @@ std::string FrozenAcl(const ACL* dacl) {
 // Gives the temporary what of like's security it lacks: owner and group each where permitted
 // (an elevated installer may give the file back to its owner), then the DACL, so that entries
 // inherited for CREATOR OWNER are worked out for the owner set just before.
-bool CopySecurity(const Text& like, FileHandle temporary, const Text& temporary_path,
-                  std::string* err) {
+bool CopySecurity(HANDLE like_file, const Text& like, FileHandle temporary,
+                  const Text& temporary_path, std::string* err) {
   Descriptor from, now;
-  DWORD status = ReadSecurity(like, nullptr, &from);
+  DWORD status = ReadSecurity("", like_file, &from);
   if (HasNoAcls(status)) return true;
   if (status == ERROR_SUCCESS) status = ReadSecurity("", Handle(temporary), &now);
   if (status != ERROR_SUCCESS) {
@@ -121,11 +121,10 @@ bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path
           DACL_SECURITY_INFORMATION);
 }
 
-bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
-                  std::string* err) {
-  WIN32_FILE_ATTRIBUTE_DATA old;
-  if (!GetFileAttributesExA(like.c_str(), GetFileExInfoStandard, &old))
-    return Fail(err, "cannot inspect " + like);
+bool CopyMetadata(FileHandle from, const Text& like, FileHandle temporary,
+                  const Text& temporary_path, std::string* err) {
+  BY_HANDLE_FILE_INFORMATION old;
+  if (!GetFileInformationByHandle(Handle(from), &old)) return Fail(err, "cannot inspect " + like);
   FILE_BASIC_INFO basic = {};
   basic.CreationTime.LowPart = old.ftCreationTime.dwLowDateTime;
   basic.CreationTime.HighPart = static_cast<LONG>(old.ftCreationTime.dwHighDateTime);
@@ -134,5 +133,5 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_
                              : FILE_ATTRIBUTE_NORMAL;
   if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
     return Fail(err, "cannot give the new file the attributes of " + like);
-  return CopySecurity(like, temporary, temporary_path, err);
+  return CopySecurity(Handle(from), like, temporary, temporary_path, err);
 }

@@ -26,6 +26,10 @@ Text FolderOf(const Text& path);
 // the moment of one; a folder does not open.
 bool OpenForReading(const Text& path, FileHandle* file, std::string* err);
 
+// Whether a file held open stops a replace of it by rename, this tool's and other programs':
+// then a file read is let go once read, and opened again for a moment when it is needed.
+bool OpenFileBlocksReplace();
+
 // What the open file is now.
 bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err);
 

@@ -14,10 +14,9 @@ const char kTemporarySuffix[] = ".tmp";
 // How far a read goes past the measured length at a time when the file turns out longer.
 constexpr size_t kReadSlack = 65536;
 
-ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, FileStamp* stamp,
-                         std::string* err) {
+ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, std::string* err) {
   // Taken before the bytes: a write that lands while they are read changes what is in place.
-  if (stamp && !StampOfFile(file, stamp, err)) return kCannotMeasure;
+  if (!StampOfFile(file, &read->stamp, err)) return kCannotMeasure;
   int64_t length = 0;
   if (!MeasureFile(file, &length, err)) return kCannotMeasure;
   if (length < 0 || static_cast<uint64_t>(length) > limit) {
@@ -57,23 +56,47 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, FileS
   return kReadDone;
 }
 
+// Whether the file content was read from is still as it was then: a content that lies in its
+// mapping, or that the system copied from it, is then the content read. A copy is that anyway.
+WriteResult AsRead(const FileContent& content, std::string* err) {
+  if (content.mapping.data() == nullptr) return WriteResult::kWritten;
+  FileStamp now;
+  if (!StampOfFile(content.file, &now, err)) return WriteResult::kFailed;
+  if (now == content.stamp) return WriteResult::kWritten;
+  *err = content.path + " was changed by another program since it was read";
+  return WriteResult::kChangedMeanwhile;
+}
+
+// The file content was read from, for its metadata: the one held since, or where none is held,
+// the file at its name, opened again into *again, when it is still the one read.
+WriteResult OpenAsRead(const FileContent& content, FileHandle* again, std::string* err) {
+  if (content.file.value != -1) return WriteResult::kWritten;
+  FileStamp now;
+  if (!OpenForReading(content.path, again, err) || !StampOfFile(*again, &now, err))
+    return WriteResult::kFailed;
+  if (now.volume == content.stamp.volume && now.index == content.stamp.index)
+    return WriteResult::kWritten;
+  *err = content.path + " was replaced by another program since it was read";
+  return WriteResult::kChangedMeanwhile;
+}
+
 // How PlaceFile puts a file in place.
 struct Placement {
   bool replace;                        // over a file that is there, else only where none is
-  Text like;                           // whose metadata the file gets, when not empty
+  const FileContent& like;             // the file read, whose metadata the file gets
   const ReplaceGuard* guard;           // what must still be in place, when given
   std::function<void()> written = {};  // told once the pieces are handed to the system
 };
 
 // One write: the pieces go to a temporary beside the target, which is flushed, given the
-// metadata of how.like and renamed into its place, so the target is at every moment either the
-// old file or the whole new one.
+// metadata of the file how.like was read from and renamed into its place, so the target is at
+// every moment either the old file or the whole new one.
 WriteResult PlaceFile(const Text& target, const std::vector<std::string_view>& pieces,
                       const Placement& how, std::string* err) {
-  const Text& like = how.like;
+  const FileContent& like = how.like;
   Text temporary;
   FileHandle file;
-  if (!CreateTemporary(target, like, &temporary, &file, err)) return WriteResult::kFailed;
+  if (!CreateTemporary(target, like.path, &temporary, &file, err)) return WriteResult::kFailed;
   bool ok = true;
   for (std::string_view piece : pieces) {
     const size_t copied = ok ? CopyFromMapping(file.value, piece.data(), piece.size()) : 0;
@@ -85,18 +108,34 @@ WriteResult PlaceFile(const Text& target, const std::vector<std::string_view>& p
     ok = false;
   }
   ok = ok && FlushFile(file, err);
-  if (ok && !like.empty()) {
+  WriteResult result = ok ? WriteResult::kWritten : WriteResult::kFailed;
+  FileHandle again;
+  if (ok) {
     // A new file whose metadata cannot be copied stays private: never more open than like.
     std::string refused;
-    ok = CopyMetadata(like, file, temporary, how.replace ? err : &refused) || !how.replace;
+    std::string* why = how.replace ? err : &refused;
+    const WriteResult found = OpenAsRead(like, &again, why);
+    const FileHandle from = again.value != -1 ? again : like.file;
+    const bool copied =
+        found == WriteResult::kWritten && CopyMetadata(from, like.path, file, temporary, why);
+    if (!copied && how.replace)
+      result = found == WriteResult::kWritten ? WriteResult::kFailed : found;
   }
-  WriteResult result = ok ? WriteResult::kWritten : WriteResult::kFailed;
-  if (ok && how.guard) {
+  CloseFile(&again);
+  // The bytes came from the file read, in place or through the system: only a file unchanged
+  // since proves they are what was read. A write that failed because the file shrank under
+  // the mapping fails for that reason.
+  std::string changed;
+  if (AsRead(like, &changed) == WriteResult::kChangedMeanwhile) {
+    *err = changed;
+    result = WriteResult::kChangedMeanwhile;
+  }
+  if (result == WriteResult::kWritten && how.guard) {
     if (how.guard->last_moment) how.guard->last_moment();
     FileStamp now;
     if (!StampAtPath(target, &now, err)) {
       result = WriteResult::kFailed;
-    } else if (now != how.guard->read) {
+    } else if (now != like.stamp) {
       *err = target + " was changed by another program since it was read";
       result = WriteResult::kChangedMeanwhile;
     }
@@ -119,13 +158,15 @@ bool Fail(std::string* err, const Text& what) {
   return false;
 }
 
-ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, FileStamp* stamp,
-                          std::string* err) {
-  FileHandle file;
-  ReadFailure failure = OpenForReading(path, &file, err)
-                            ? ReadOpenFile(file, limit, content, stamp, err)
+FileContent::~FileContent() { CloseFile(&file); }
+
+ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, std::string* err) {
+  CloseFile(&content->file);
+  content->path = path;
+  ReadFailure failure = OpenForReading(path, &content->file, err)
+                            ? ReadOpenFile(content->file, limit, content, err)
                             : kCannotOpen;
-  CloseFile(&file);
+  if (failure != kReadDone || OpenFileBlocksReplace()) CloseFile(&content->file);
   if (failure != kReadDone) {
     content->copy.clear();
     content->bytes = std::string_view();
@@ -138,31 +179,34 @@ Text ReadFailureMessage(const Text& path, ReadFailure failure) {
 }
 
 WriteResult WriteWholeFile(const Text& path, const std::vector<std::string_view>& pieces,
-                           const ReplaceGuard* guard, std::string* err) {
+                           const ReplaceGuard& guard, std::string* err) {
   Text target;
   if (!ResolvePath(path, &target, err)) return WriteResult::kFailed;
   const Presence present = CheckReplaceable(target, err);
   if (present == Presence::kFailed) return WriteResult::kFailed;
-  return PlaceFile(target, pieces, {true, present == Presence::kPresent ? target : Text(), guard},
-                   err);
+  if (present == Presence::kAbsent) {
+    Fail(err, "cannot inspect " + target);
+    return WriteResult::kFailed;
+  }
+  return PlaceFile(target, pieces, {true, guard.read, &guard}, err);
 }
 
-WriteResult WriteNewFile(const Text& path, std::string_view content, const Text& like,
+WriteResult WriteNewFile(const Text& path, std::string_view content, const FileContent& like,
                          std::string* err, const std::function<void()>& written) {
   // The name itself, never what a link there leads to: a link planted in a folder that another
   // user controls must not carry this run's write elsewhere.
   const Presence present = NameTaken(path, err);
   if (present != Presence::kAbsent)
     return present == Presence::kPresent ? WriteResult::kNameTaken : WriteResult::kFailed;
-  Text like_target;
-  if (!ResolvePath(like, &like_target, err)) return WriteResult::kFailed;
-  return PlaceFile(path, {content}, {false, like_target, nullptr, written}, err);
+  return PlaceFile(path, {content}, {false, like, nullptr, written}, err);
 }
 
-void RemoveStaleTemporaries(const Text& path) {
-  Text target;
+void RemoveStaleTemporaries(const Text& path, TemporariesBeside where) {
+  // Only where this run writes: a link planted at a name that is written as itself must not
+  // lead the cleanup into a folder of the planter's choosing.
+  Text target = path;
   std::string ignored;
-  if (!ResolvePath(path, &target, &ignored)) return;
+  if (where == TemporariesBeside::kLinkTarget && !ResolvePath(path, &target, &ignored)) return;
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
   const size_t prefix = name.size() + sizeof kTemporaryInfix - 1;

@@ -75,6 +75,8 @@ FileStamp StampOf(const struct stat& st) {
 
 }  // namespace
 
+bool OpenFileBlocksReplace() { return false; }
+
 bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err) {
   struct stat st;
   if (fstat(Fd(file), &st) != 0) return Fail(err, "cannot inspect the file");

@@ -182,6 +182,8 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
   }
 }
 
+bool OpenFileBlocksReplace() { return true; }
+
 bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(Handle(file), &info)) return Fail(err, "cannot inspect the file");

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "file_types.h"
 #include "text.h"
 
 // Held while a run reads, edits and writes back a library; released when destroyed, and by
@@ -14,6 +15,9 @@
 class LibraryLock {
  public:
   virtual ~LibraryLock() = default;
+  // False when the lock sits on a file other than the one read as stamp: another program
+  // replaced the library since the lock was taken, and the lock keeps no run off the new one.
+  virtual bool Holds(const FileStamp& stamp) const = 0;
 };
 
 // Takes the exclusive lock for the library at library_path, waiting at most wait for another

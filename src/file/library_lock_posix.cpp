@@ -20,6 +20,12 @@ class FileLock : public LibraryLock {
   ~FileLock() override {
     if (fd_ >= 0) close(fd_);
   }
+  bool Holds(const FileStamp& stamp) const override {
+    struct stat held;
+    return fd_ < 0 ||
+           (fstat(fd_, &held) == 0 && static_cast<uint64_t>(held.st_dev) == stamp.volume &&
+            static_cast<uint64_t>(held.st_ino) == stamp.index);
+  }
 
  private:
   int fd_;

@@ -16,6 +16,8 @@ class RangeLock : public LibraryLock {
   ~RangeLock() override {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);  // releases the range too
   }
+  // The lock file goes with the library's name, not with the file at it: a replace keeps it.
+  bool Holds(const FileStamp&) const override { return true; }
 
  private:
   HANDLE file_;

@@ -17,7 +17,9 @@ class FileMapping {
   ~FileMapping();
 
   // Maps the first size bytes of file (a descriptor or HANDLE); false, and nothing mapped,
-  // where the platform, the file system or the file cannot.
+  // where the platform, the file system or the file cannot. Until the mapping goes, the calling
+  // thread and those it starts take the signal of a look past a cut (POSIX), whatever mask they
+  // were given; the mask and the handler before come back with the mapping's end.
   bool Map(intptr_t file, size_t size);
 
   const char* data() const { return data_; }

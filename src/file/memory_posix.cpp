@@ -1,6 +1,7 @@
 #include "memory.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@ std::atomic<size_t> g_size{0};
 std::atomic<bool> g_cut{false};
 int g_file = -1;  // the mapped file, for copies inside the system
 struct sigaction g_previous;
+sigset_t g_previous_mask;  // of the thread that mapped
 
 // A look past the end of a file that another program cut short under the view raises SIGBUS.
 // Zeros are mapped from the page that was hit to the end of the view, so the look, and every
@@ -55,6 +57,7 @@ FileMapping::~FileMapping() {
   close(g_file);
   g_file = -1;
   sigaction(SIGBUS, &g_previous, nullptr);
+  pthread_sigmask(SIG_SETMASK, &g_previous_mask, nullptr);
 }
 
 bool FileMapping::Map(intptr_t file, size_t size) {
@@ -68,12 +71,19 @@ bool FileMapping::Map(intptr_t file, size_t size) {
   action.sa_sigaction = OnBusError;
   action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
+  // The kernel ends a process whose fault signal is blocked, handler or not: a parent may hand
+  // down a mask that blocks it. The threads that look at the mapping start after this, and
+  // inherit the mask.
+  sigset_t bus;
+  sigemptyset(&bus);
+  sigaddset(&bus, SIGBUS);
   const int copy = fcntl(static_cast<int>(file), F_DUPFD_CLOEXEC, 0);
   if (copy < 0 || sigaction(SIGBUS, &action, &g_previous) != 0) {
     if (copy >= 0) close(copy);
     munmap(data, size);
     return false;
   }
+  pthread_sigmask(SIG_UNBLOCK, &bus, &g_previous_mask);
   g_file = copy;
   data_ = static_cast<char*>(data);
   size_ = size;

@@ -48,27 +48,43 @@ class HeldMessages : public Terminal {
   std::vector<Step> steps_;
 };
 
+// What became of the backup so far.
+enum class Backup {
+  kToMake,   // not tried yet, or dropped: the library changed while it was copied
+  kMade,     // in place, the library as read
+  kNotMade,  // not written, and not tried again
+};
+
 // The part of a run that holds the lock. The lock keeps out only other runs: when another
 // program saved the library since it was read, the edit is made once more on what that
-// program wrote, so its save is kept.
+// program wrote, so its save is kept. The lock follows the library to a file put in its place.
 EditResult EditLocked(const ProductDetails& details, Terminal& held, const EditSettings& settings,
-                      std::string* err) {
+                      std::unique_ptr<LibraryLock>& lock, std::string* err) {
   const Text library_path = LibraryPath(details.simulator_folder);
   const Text backup_path = BackupPath(details.product_folder);
-  RemoveStaleTemporaries(library_path);
-  RemoveStaleTemporaries(backup_path);
+  RemoveStaleTemporaries(library_path, TemporariesBeside::kLinkTarget);
+  RemoveStaleTemporaries(backup_path, TemporariesBeside::kName);
 
-  bool backup_made = false;
-  for (int attempt = 0;; ++attempt) {
+  Backup backup = Backup::kToMake;
+  for (int attempt = 0, relocks = 0; attempt < 2;) {
     // A library that cannot be read stops the run here: an empty text must neither become the
     // backup nor be written over the library.
     FileContent library;
-    ReplaceGuard guard{FileStamp(), settings.last_moment};
-    ReadFailure read = ReadWholeFile(library_path, settings.size_limit, &library, &guard.read, err);
+    ReadFailure read = ReadWholeFile(library_path, settings.size_limit, &library, err);
     if (read == kTooLarge) return {kTooLargeText, Outcome::LibraryNotSaved};
     if (read != kReadDone) {
       ShowMessage(held, ReadFailureMessage(library_path, read));
       return {Text(), Outcome::LibraryNotSaved};
+    }
+    // Another program put a new file in the library's place since the lock was taken: another
+    // run may lock that one, so this run does first, and reads what it then holds.
+    if (!lock->Holds(library.stamp)) {
+      lock.reset();
+      if (++relocks > 2 || !(lock = LockLibrary(library_path, settings.lock_wait, {}, err))) {
+        if (lock) *err = library_path + " was replaced again and again by another program";
+        return {kSaveFailureText, Outcome::LibraryNotSaved};
+      }
+      continue;
     }
     if (AddMayPassLimit(details, library.bytes.size(), settings.size_limit)) {
       *err = "adding to " + library_path + " would take it past " +
@@ -77,31 +93,36 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held, const EditS
     }
     if (settings.read_done) settings.read_done();
 
-    // The backup is the library as this run first found it. One that cannot be written is not
-    // named in the report, and stops nothing. It is written on a thread of its own, and the
+    // The backup is the library as this run found it. One that cannot be written is not named
+    // in the report, and stops nothing; one dropped because the library changed while it was
+    // copied is made from what the redo reads. It is written on a thread of its own, and the
     // search starts once its bytes are handed to the system: the copy does not share the
     // processors with the search, and the flush to disk takes longer than the search.
     std::string backup_err;
     std::promise<void> handed_over;
     const auto write_backup = [&] {
       bool told = false;
-      backup_made = WriteNewFile(backup_path, library.bytes, library_path, &backup_err, [&] {
-                      handed_over.set_value();
-                      told = true;
-                    }) == WriteResult::kWritten;
+      const WriteResult made = WriteNewFile(backup_path, library.bytes, library, &backup_err, [&] {
+        handed_over.set_value();
+        told = true;
+      });
+      backup = made == WriteResult::kWritten            ? Backup::kMade
+               : made == WriteResult::kChangedMeanwhile ? Backup::kToMake
+                                                        : Backup::kNotMade;
       if (!told) handed_over.set_value();
     };
-    std::thread backup;
+    std::thread backup_thread;
     try {
-      if (attempt == 0) backup = std::thread(write_backup);
+      if (backup == Backup::kToMake) backup_thread = std::thread(write_backup);
     } catch (const std::system_error&) {  // no thread to be had: written first, then
       write_backup();
     }
-    if (backup.joinable()) handed_over.get_future().wait();
+    if (backup_thread.joinable()) handed_over.get_future().wait();
     const MappingCopies copies;
     LibraryEdit edit = EditLibraryText(library.bytes, details, false, &copies);
-    if (backup.joinable()) backup.join();
-    if (!edit.result_text.empty()) edit.result_text = AddReport(edit, details, backup_made);
+    if (backup_thread.joinable()) backup_thread.join();
+    if (!edit.result_text.empty())
+      edit.result_text = AddReport(edit, details, backup == Backup::kMade);
     // Nothing found in a library cut short under the run, not even a caution, is true of it.
     if (!library.Intact()) {
       *err = library_path + " was cut short by another program while it was read";
@@ -111,15 +132,17 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held, const EditS
     // An unchanged text is not written: the same bytes again could only undo what another
     // program wrote since the read.
     const WriteResult written =
-        edit.changed ? WriteWholeFile(library_path, EditedLibrary(library.bytes, edit), &guard, err)
+        edit.changed ? WriteWholeFile(library_path, EditedLibrary(library.bytes, edit),
+                                      {library, settings.last_moment}, err)
                      : WriteResult::kWritten;
     if (written == WriteResult::kWritten) {
       err->clear();
       return {edit.result_text, edit.outcome};
     }
-    if (written != WriteResult::kChangedMeanwhile || attempt == 1)
-      return {kSaveFailureText, Outcome::LibraryNotSaved};
+    if (written != WriteResult::kChangedMeanwhile) break;
+    ++attempt;
   }
+  return {kSaveFailureText, Outcome::LibraryNotSaved};
 }
 
 }  // namespace
@@ -139,7 +162,7 @@ EditResult EditSceneryLibrary(const ProductDetails& details, Terminal& console,
     std::unique_ptr<LibraryLock> lock = LockLibrary(LibraryPath(details.simulator_folder),
                                                     settings.lock_wait, settings.lock_opened, err);
     if (!lock) return {kSaveFailureText, Outcome::LibraryNotSaved};
-    result = EditLocked(details, held, settings, err);
+    result = EditLocked(details, held, settings, lock, err);
   }
   held.ShowOn(console);
   return result;

@@ -85,7 +85,7 @@ Outcome CheckSceneryLibrary(const Text& simulator_folder, Terminal& out, std::st
     return Outcome::LibraryNotFound;
   }
   FileContent library;
-  if (ReadWholeFile(path, kLibrarySizeLimit, &library, nullptr, err) != kReadDone)
+  if (ReadWholeFile(path, kLibrarySizeLimit, &library, err) != kReadDone)
     return Outcome::LibraryNotSaved;
   Text lines;
   const CheckCount count = CheckLibraryText(
@@ -106,7 +106,7 @@ Outcome CheckSceneryLibrary(const Text& simulator_folder, Terminal& out, std::st
 DryRun DryRunEdit(const ProductDetails& details, Terminal& console, std::string* err) {
   const Text path = LibraryPath(details.simulator_folder);
   FileContent library;
-  const ReadFailure read = ReadWholeFile(path, kLibrarySizeLimit, &library, nullptr, err);
+  const ReadFailure read = ReadWholeFile(path, kLibrarySizeLimit, &library, err);
   if (read == kTooLarge) return {{kTooLargeText, Outcome::LibraryNotSaved}, Text()};
   if (read != kReadDone) {
     ShowMessage(console, ReadFailureMessage(path, read));
