@@ -15,9 +15,7 @@ for i in $(seq 1 20); do
 done
 wait
 holds "every run ended with exit code 0" [ "$(cat rc* | sort -u)" = 0 ] ||
-  for i in $(seq 1 20); do
-    [ "$(cat "rc$i")" = 0 ] || echo "run $i: exit $(cat "rc$i"): $(cat "p$i/err")"
-  done
+  for i in $(seq 1 20); do [ "$(cat "rc$i")" = 0 ] || echo "run $i: $(cat "p$i/err")"; done
 size=$(stat -c %s original.cfg)
 holds "the original bytes are kept" cmp -s -n "$size" sim/scenery.cfg original.cfg
 # Whatever order the runs took, the k-th section appended is area and layer 20000 + k.

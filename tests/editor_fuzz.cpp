@@ -52,13 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             moved.folder_pos == shift(edit.folder_pos) && moved.title_found == edit.title_found &&
             moved.section_start == shift(edit.section_start),
         "the same edit wherever the text begins");
-  CHECK(ScanLibraryInParts(original, details.product_title, details.product_folder,
-                           {original.size() / 3 + 1, 2}) ==
-            ScanLibrary(original, details.product_title, details.product_folder),
+  const Text &title = details.product_title, &folder = details.product_folder;
+  const LibraryScan whole = ScanLibrary(original, title, folder);
+  CHECK(ScanLibraryInParts(original, title, folder, {original.size() / 3 + 1, 2}) == whole,
         "the walk cut into pieces finds the same");
-  const LibraryScan whole = ScanLibrary(original, details.product_title, details.product_folder);
-  const LibraryScan until =
-      ScanLibraryInParts(original, details.product_title, details.product_folder, {7, 1, true});
+  const LibraryScan until = ScanLibraryInParts(original, title, folder, {7, 1, true});
   CHECK(until.folder_pos == whole.folder_pos && until.section_start == whole.section_start &&
             until.section_end == whole.section_end &&
             (until.highest_area > 0) == (whole.highest_area > 0) &&

@@ -31,56 +31,46 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;
 }
 
-struct EntryCase {
-  Text library, value;
-  int position;
-};
-
-TEST(ScanLibrary, MatchesWholeTitlesOnly) {
-  // "Title=" 3000 times, then "X": every "=" almost opens the entry of 20 more and an "X",
-  // which checking them one by one would make quadratic.
-  Text everywhere;
-  for (int i = 0; i < 3000; ++i) everywhere += "Title=";
-  const Text near_miss = everywhere.substr(0, 19 * 6) + "X";
+// Title and folder entries match whole, a to z folded; a folder may end in one separator.
+// "Title=" or "Local=" 3000 times, then "X": every "=" almost opens the entry of 20 more and
+// an "X", which checking them one by one would make quadratic.
+TEST(ScanLibrary, MatchesWholeEntriesOnly) {
+  struct Case {
+    Text library, title, folder;
+    int position;
+  };
+  Text titles, locals;
+  for (int i = 0; i < 3000; ++i) titles += "Title=", locals += "Local=";
+  const Text title_miss = titles.substr(0, 19 * 6) + "X", harbour = "D:\\Addons\\Harbour";
+  const Text folder_miss = locals.substr(0, 19 * 6) + "X";
   // clang-format off
-  const EntryCase cases[] = {
-      {"Title=Alps\r\n", "Alps", 1},        {"x\r\nTITLE=ALPS", "alps", 4},  // at the very end
-      {"Title=Alps \t\r\n", "Alps", 1},    {"Title=Alps\n", "Alps", 1},
-      {"Title=Alps North\r\ntitle=alps\r\n", "Alps", 19},
-      {"Title=Alps\\\r\n", "Alps", 0},  // only folders may end in a separator
-      {"Title=Alpsx Title=Alps", "Alps", 13}, {"Title=Alpsx", "Alps", 0},
-      {"Title=Caf\xc3\x89\r\n", "Caf\xc3\xa9", 0},  // bytes above a to z are not folded
-      {"title=caf\xc3\xa9\r\n", "Caf\xc3\xa9", 1}, {"Title=\r\n", "Alps", 0},
-      {everywhere + "X\r\n", near_miss, (3000 - 20) * 6 + 1},
-      {everywhere + "X y\r\n", near_miss, 0},
+  const Case cases[] = {
+      {"Title=Alps\r\n", "Alps", "", 1}, {"x\r\nTITLE=ALPS", "alps", "", 4},  // at the very end
+      {"Title=Alps \t\r\n", "Alps", "", 1}, {"Title=Alps\n", "Alps", "", 1},
+      {"Title=Alps North\r\ntitle=alps\r\n", "Alps", "", 19},
+      {"Title=Alps\\\r\n", "Alps", "", 0},  // only folders may end in a separator
+      {"Title=Alpsx Title=Alps", "Alps", "", 13}, {"Title=Alpsx", "Alps", "", 0},
+      {"Title=Caf\xc3\x89\r\n", "Caf\xc3\xa9", "", 0},  // bytes above a to z are not folded
+      {"title=caf\xc3\xa9\r\n", "Caf\xc3\xa9", "", 1}, {"Title=\r\n", "Alps", "", 0},
+      {titles + "X\r\n", title_miss, "", (3000 - 20) * 6 + 1},
+      {titles + "X y\r\n", title_miss, "", 0}, {"LOCAL=d:\\addons\\harbour", "", harbour, 1},
+      {"local=D:\\Addons\\Harbour\\\r\n", "", harbour, 1},
+      {"local=D:\\Addons\\Harbour/ \r\n", "", harbour, 1},
+      {"local=D:\\Addons\\Harbour\\\\\r\n", "", harbour, 0},
+      {"local=D:\\Addons\\Harbour\\Sub\r\n", "", harbour, 0},
+      {"local=D:\\Addons\\Harbour2\r\nlocal=D:\\Addons\\Harbour\r\n", "", harbour, 27},
+      {"Title=D:\\Addons\\Harbour\r\n", "", harbour, 0},
+      {"Title=x\r\nlocal=D:\\ADDONS\\HARBOUR\r\n" + Text(100, '\n'), "", harbour, 10},
+      {locals + "x\r\n", "", folder_miss, (3000 - 20) * 6 + 1},
+      {locals + "X y\r\n", "", folder_miss, 0},
   };
   // clang-format on
-  for (const EntryCase& c : cases)
-    EXPECT_EQ(ScanLibrary(c.library, c.value, "").title_pos, c.position) << c.library;
-}
-
-TEST(ScanLibrary, MatchesWholeFoldersWithOneOptionalSeparator) {
-  const Text harbour = "D:\\Addons\\Harbour";
-  Text everywhere;
-  for (int i = 0; i < 3000; ++i) everywhere += "Local=";
-  const Text near_miss = everywhere.substr(0, 19 * 6) + "X";
-  // clang-format off
-  const EntryCase cases[] = {
-      {"LOCAL=d:\\addons\\harbour", harbour, 1}, {"local=D:\\Addons\\Harbour\\\r\n", harbour, 1},
-      {"local=D:\\Addons\\Harbour/ \r\n", harbour, 1},
-      {"local=D:\\Addons\\Harbour\\\\\r\n", harbour, 0},
-      {"local=D:\\Addons\\Harbour\\Sub\r\n", harbour, 0},
-      {"local=D:\\Addons\\Harbour2\r\nlocal=D:\\Addons\\Harbour\r\n", harbour, 27},
-      {"Title=D:\\Addons\\Harbour\r\n", harbour, 0},
-      {"Title=x\r\nlocal=D:\\ADDONS\\HARBOUR\r\n" + Text(100, '\n'), harbour, 10},
-      {everywhere + "x\r\n", near_miss, (3000 - 20) * 6 + 1},
-      {everywhere + "X y\r\n", near_miss, 0},
-  };
-  // clang-format on
-  // Also as a REMOVE looks for it, past every stop but the folder's.
-  for (const EntryCase& c : cases) {
-    EXPECT_EQ(ScanLibrary(c.library, "", c.value).folder_pos, c.position) << c.library;
-    EXPECT_EQ(ScanLibrary(c.library, "", c.value, true).folder_pos, c.position) << c.library;
+  // Folders also as a REMOVE looks for them, past every stop but the folder's.
+  for (const Case& c : cases) {
+    const LibraryScan scan = ScanLibrary(c.library, c.title, c.folder);
+    EXPECT_EQ(c.folder.empty() ? scan.title_pos : scan.folder_pos, c.position) << c.library;
+    if (!c.folder.empty())
+      EXPECT_EQ(ScanLibrary(c.library, "", c.folder, true).folder_pos, c.position) << c.library;
   }
 }
 
