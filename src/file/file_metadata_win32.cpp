@@ -7,15 +7,17 @@
 
 #include "file_ops.h"
 #include "file_security_win32.h"
+#include "long_path_win32.h"
 
 namespace {
 
 HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
 
-// Attributes a user sets on a file and the file system lets a program set again.
+// Attributes a user sets on a file and the file system lets a program set again. Offline is
+// the storage system's to set, not a program's; encryption and compression the temporary got
+// when it was created.
 const DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
-                              FILE_ATTRIBUTE_OFFLINE;
+                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Lets this process give a file an owner other than itself, when it may (an elevated
 // installer may; anybody else keeps the owner the system gives).
@@ -50,8 +52,9 @@ DWORD ReadSecurity(const Text& path, HANDLE file, Descriptor* read) {
   DWORD status = path.empty()
                      ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner, &parts.group,
                                        &parts.dacl, nullptr, &read->memory)
-                     : GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, info, &parts.owner,
-                                             &parts.group, &parts.dacl, nullptr, &read->memory);
+                     : GetNamedSecurityInfoW(LongPath(path).c_str(), SE_FILE_OBJECT, info,
+                                             &parts.owner, &parts.group, &parts.dacl, nullptr,
+                                             &read->memory);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   if (status == ERROR_SUCCESS) GetSecurityDescriptorControl(read->memory, &control, &revision);
@@ -89,26 +92,30 @@ bool CopySecurity(const Text& like, FileHandle temporary, const Text& temporary_
     return Fail(err, "cannot read the security of " + like);
   }
   const bool other_folder = OtherFolder(like, temporary_path);
-  const SECURITY_INFORMATION info = SecurityToCopy(from.parts, now.parts, other_folder);
+  const SECURITY_INFORMATION info = SecurityToCopy(from.parts, now.parts, other_folder, false);
+  bool owner_set = false;
   if (info & OWNER_SECURITY_INFORMATION) {
     EnableRestorePrivilege();
-    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, from.parts.owner,
-                    nullptr, nullptr, nullptr);
+    owner_set = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                from.parts.owner, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   }
   if (info & GROUP_SECURITY_INFORMATION) {
     SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION, nullptr,
                     from.parts.group, nullptr, nullptr);
   }
-  if (!(info & DACL_SECURITY_INFORMATION)) return true;
+  const SECURITY_INFORMATION dacl_info =
+      SecurityToCopy(from.parts, now.parts, other_folder, owner_set) &
+      ~(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION);
+  if (!(dacl_info & DACL_SECURITY_INFORMATION)) return true;
   std::string frozen = other_folder && from.parts.dacl ? FrozenAcl(from.parts.dacl) : "";
   PACL dacl = frozen.empty() ? from.parts.dacl : reinterpret_cast<PACL>(frozen.data());
-  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT,
-                           info & ~(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION),
-                           nullptr, nullptr, dacl, nullptr);
+  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, dacl_info, nullptr, nullptr, dacl,
+                           nullptr);
   if (status == ERROR_SUCCESS || HasNoAcls(status)) return true;
   SetLastError(status);
   return Fail(err, "cannot give the new file the security of " + like);
 }
+
 }  // namespace
 
 bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path) {
@@ -117,14 +124,32 @@ bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path
   if (status == ERROR_SUCCESS) status = ReadSecurity("", temporary, &now);
   if (HasNoAcls(status)) return false;
   return status != ERROR_SUCCESS ||
-         (SecurityToCopy(from.parts, now.parts, OtherFolder(like, temporary_path)) &
+         (SecurityToCopy(from.parts, now.parts, OtherFolder(like, temporary_path), false) &
           DACL_SECURITY_INFORMATION);
+}
+
+std::string StartingSecurity(const Text& like, const Text& temporary_path) {
+  Descriptor from;
+  if (ReadSecurity(like, nullptr, &from) != ERROR_SUCCESS) return "";
+  const bool other_folder = OtherFolder(like, temporary_path);
+  std::string frozen = other_folder && from.parts.dacl ? FrozenAcl(from.parts.dacl) : "";
+  PACL dacl = frozen.empty() ? from.parts.dacl : reinterpret_cast<PACL>(frozen.data());
+  SECURITY_DESCRIPTOR absolute;
+  InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&absolute, TRUE, dacl, FALSE);
+  if (from.parts.dacl_protected || other_folder)
+    SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  DWORD size = 0;
+  MakeSelfRelativeSD(&absolute, nullptr, &size);
+  std::string bytes(size, '\0');
+  if (!MakeSelfRelativeSD(&absolute, bytes.data(), &size)) return "";
+  return bytes;
 }
 
 bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_path,
                   std::string* err) {
   WIN32_FILE_ATTRIBUTE_DATA old;
-  if (!GetFileAttributesExA(like.c_str(), GetFileExInfoStandard, &old))
+  if (!GetFileAttributesExW(LongPath(like).c_str(), GetFileExInfoStandard, &old))
     return Fail(err, "cannot inspect " + like);
   FILE_BASIC_INFO basic = {};
   basic.CreationTime.LowPart = old.ftCreationTime.dwLowDateTime;

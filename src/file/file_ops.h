@@ -26,6 +26,10 @@ Text FolderOf(const Text& path);
 // the moment of one; a folder does not open.
 bool OpenForReading(const Text& path, FileHandle* file, std::string* err);
 
+// Whether what a failed OpenForReading of path found there is no file: nothing at all, or a
+// folder. Anything else (a file held by another program, denied, unreadable) is a failure.
+bool NoFileAt(const Text& path);
+
 // What the open file is now.
 bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err);
 

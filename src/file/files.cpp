@@ -173,12 +173,13 @@ void RemoveStaleTemporaries(const Text& path) {
   }
 }
 
-bool FileExists(const Text& path) {
+Presence FileExists(const Text& path, std::string* err) {
   FileHandle file;
-  std::string ignored;
-  bool opened = OpenForReading(path, &file, &ignored);
-  CloseFile(&file);
-  return opened;
+  if (OpenForReading(path, &file, err)) {
+    CloseFile(&file);
+    return Presence::kPresent;
+  }
+  return NoFileAt(path) ? Presence::kAbsent : Presence::kFailed;
 }
 
 Text TemporaryName(const Text& target_name, const Text& unique) {

@@ -64,8 +64,9 @@ WriteResult WriteNewFile(const Text& path, std::string_view content, const Text&
 // runs stay.
 void RemoveStaleTemporaries(const Text& path);
 
-// True when path names a file that can be opened for reading.
-bool FileExists(const Text& path);
+// kPresent when path names a file that can be opened for reading, kAbsent when nothing or a
+// folder is there, and kFailed, with the reason in *err, when a file there cannot be opened.
+Presence FileExists(const Text& path, std::string* err);
 
 // The process's working folder as the platform reports it; empty on failure.
 Text CurrentFolder();
