@@ -37,6 +37,31 @@ TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
   EXPECT_EQ(content.bytes, "library");
 }
 
+// Only a library that is not there is missing: one held by a program writing it is a failure
+// to read, whose reason is kept.
+TEST(FilesWin32, WhatIsAtALibraryPath) {
+  ScratchFolder folder;
+  WriteRaw(folder.Path("plain.cfg"), "x");
+  WriteRaw(folder.Path("busy.cfg"), "x");
+  CreateDirectoryA(folder.Path("folder.cfg").c_str(), nullptr);
+  HANDLE writer = CreateFileA(folder.Path("busy.cfg").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  const struct {
+    const char* name;
+    Presence found;
+  } rows[] = {{"plain.cfg", Presence::kPresent},
+              {"nowhere.cfg", Presence::kAbsent},
+              {"nowhere\\scenery.cfg", Presence::kAbsent},
+              {"folder.cfg", Presence::kAbsent},
+              {"busy.cfg", Presence::kFailed}};
+  for (const auto& row : rows) {
+    std::string err;
+    EXPECT_EQ(FileExists(folder.Path(row.name), &err), row.found) << row.name << ": " << err;
+  }
+  CloseHandle(writer);
+}
+
 // The parts of an SDDL descriptor, which stays allocated for the rest of the test.
 FileSecurity Parse(const char* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;

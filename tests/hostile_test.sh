@@ -6,6 +6,13 @@ trap 'umount "$tmp/sim" 2>/dev/null; rm -rf "$tmp"' EXIT
 cd "$tmp" && mkdir sim prod
 sim=$(winpath "$tmp/sim") prod=$(winpath "$tmp/prod")
 temporaries() { find sim prod -name '*.sceneryreg-*.tmp' | wc -l; }
+# private MODE FILE...: each FILE has MODE; under Wine, which maps the DACL a file is created with
+# to the owner's and the group's bits alike, others get none of MODE's absent bits.
+private() {
+  local mode=$1 f; shift
+  for f; do if [ -n "$emu" ]; then (( (8#$(stat -c %a "$f") & ~8#$mode & 8#007) == 0 )) || return
+    else [ "$(stat -c %a "$f")" = "$mode" ] || return; fi; done
+}
 library 20000 old.cfg  # about 2.5 MB
 
 # Killed at random moments, and once while it writes, so holding the lock: the old or the new
@@ -65,7 +72,7 @@ fi
 
 # What the user set on the library survives its replacement: natively as root, owner, group,
 # mode, ACL and attributes; under Wine the hidden attribute, which Wine keeps as an attribute,
-# and the permission bits, also those of a backup.
+# and the permission bits, also those of a backup, which is never more open than the library.
 rm -f prod/scenery_beforeinstall.cfg && library 12 sim/scenery.cfg
 if [ -n "$emu" ]; then
   setfattr -n user.DOSATTRIB -v '"0x2"' sim/scenery.cfg && chmod 600 sim/scenery.cfg
@@ -73,7 +80,10 @@ if [ -n "$emu" ]; then
   holds "metadata: the hidden attribute and mode 600 are kept" eval '
     grep -q Title=Kept sim/scenery.cfg &&
     [ "$(getfattr --only-values -n user.DOSATTRIB sim/scenery.cfg)" = 0x2 ] &&
-    [ "$(stat -c %a sim/scenery.cfg prod/scenery_beforeinstall.cfg | tr "\n" " ")" = "600 600 " ]'
+    private 600 sim/scenery.cfg prod/scenery_beforeinstall.cfg'
+  rm prod/scenery_beforeinstall.cfg && chmod 400 sim/scenery.cfg && run "$sim" REMOVE "$prod" Kept
+  holds "metadata: the backup of a read-only library is no more open" eval '
+    (( (8#$(stat -c %a prod/scenery_beforeinstall.cfg) & 8#227) == 0 ))'
   chmod 644 sim/scenery.cfg && rm prod/scenery_beforeinstall.cfg && run "$sim" REMOVE "$prod" Kept
   holds "metadata: mode 644 is kept" eval '! grep -q Title=Kept sim/scenery.cfg &&
     [ "$(stat -c %a sim/scenery.cfg prod/scenery_beforeinstall.cfg | tr "\n" " ")" = "644 644 " ]'
@@ -130,7 +140,7 @@ holds "linked library: links kept, target replaced, backup as private" eval '[ "
   grep -v sceneryreg-lock | tr "\n" " ")" = "sim: hop.cfg scenery.cfg  store: real.cfg " ] &&
   grep -q Title=Linked store/real.cfg &&
   { [ -z "$emu" ] || [ -e store/real.cfg.sceneryreg-lock ]; } &&
-  [ "$(readlink sim/scenery.cfg) $(stat -c %a prod/scenery_beforeinstall.cfg)" = "hop.cfg 600" ]'
+  [ "$(readlink sim/scenery.cfg)" = hop.cfg ] && private 600 prod/scenery_beforeinstall.cfg'
 rm prod/scenery_beforeinstall.cfg && ln -s ../planted prod/scenery_beforeinstall.cfg
 run "$sim" REMOVE "$prod" Linked && run "$sim" ADD "$prod" Linked
 holds "a link at the backup's name is not followed" eval '[[ "$out" != *Backup* ]] &&

@@ -101,6 +101,18 @@ if [ -n "$emu" ]; then
   cp sample.cfg "$tmp/Łódź/scenery.cfg"
   row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB"    "$lodz" ADD "$product" Lodz
   row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX"   "$sim" ＡＤＤ "$product" Lodz
+  # Other ways to name a library the code page cannot hold, or one past MAX_PATH, and a product
+  # folder as a device path: each library is edited, and backed up.
+  edited() {  # edited NAME FOLDER LIBRARY PRODUCT
+    cp sample.cfg "$3" && rm -f "$backup" && run --unattended "$2" ADD "$4" "$title"
+    [ "$rc" = 0 ] && grep -q "Title=$title" "$3" && cmp -s "$backup" sample.cfg
+    check "a library by its $1" $? "exit $rc; $(head -c 300 "$tmp/err")"
+  }
+  short=$(WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-~/.wine-sceneryreg} winepath -s "$lodz")
+  edited "short name" "$short" "$tmp/Łódź/scenery.cfg" "$product"
+  deep="$tmp/$(printf 'd%.0s' {1..150})/$(printf 'e%.0s' {1..150})" && mkdir -p "$deep"
+  edited "long path" "$(winpath "$deep")" "$deep/scenery.cfg" "$product"
+  edited "device path product folder" "$sim" sim/scenery.cfg "\\\\.\\$product"
   # A run that cannot hold the lock changes nothing: here a folder stands at the lock file's name.
   row "lock file a folder" 17 sample.cfg-lock sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" x
   # Forward slashes are separators too.
