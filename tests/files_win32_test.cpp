@@ -62,6 +62,24 @@ TEST(FilesWin32, WhatIsAtALibraryPath) {
   CloseHandle(writer);
 }
 
+// A run whose every temporary name is taken saves nothing; a new file whose model is gone is
+// still an ordinary writable file.
+TEST(FilesWin32, TemporaryNamesAndModels) {
+  ScratchFolder folder;
+  const Text path = folder.Path("scenery.cfg");
+  WriteRaw(path, "old");
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const Text unique = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    WriteRaw(folder.Path(TemporaryName("scenery.cfg", unique)), "");
+  }
+  std::string err;
+  EXPECT_EQ(WriteWholeFile(path, {"new"}, nullptr, &err), WriteResult::kFailed);
+  EXPECT_EQ(ReadRaw(path), "old");
+  const Text copy = folder.Path("copy.cfg");
+  EXPECT_EQ(WriteNewFile(copy, "x", folder.Path("gone.cfg"), &err), WriteResult::kWritten) << err;
+  EXPECT_EQ(GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
 // The parts of an SDDL descriptor, which stays allocated for the rest of the test.
 FileSecurity Parse(const char* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;

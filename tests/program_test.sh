@@ -106,13 +106,18 @@ if [ -n "$emu" ]; then
   edited() {  # edited NAME FOLDER LIBRARY PRODUCT
     cp sample.cfg "$3" && rm -f "$backup" && run --unattended "$2" ADD "$4" "$title"
     [ "$rc" = 0 ] && grep -q "Title=$title" "$3" && cmp -s "$backup" sample.cfg
-    check "a library by its $1" $? "exit $rc; $(head -c 300 "$tmp/err")"
+    check "$1" $? "exit $rc; $(head -c 300 "$tmp/err")"
   }
   short=$(WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-~/.wine-sceneryreg} winepath -s "$lodz")
-  edited "short name" "$short" "$tmp/Łódź/scenery.cfg" "$product"
+  edited "a library by its short name" "$short" "$tmp/Łódź/scenery.cfg" "$product"
   deep="$tmp/$(printf 'd%.0s' {1..150})/$(printf 'e%.0s' {1..150})" && mkdir -p "$deep"
-  edited "long path" "$(winpath "$deep")" "$deep/scenery.cfg" "$product"
-  edited "device path product folder" "$sim" sim/scenery.cfg "\\\\.\\$product"
+  edited "a library past MAX_PATH" "$(winpath "$deep")" "$deep/scenery.cfg" "$product"
+  edited "a product folder as a device path" "$sim" sim/scenery.cfg "\\\\.\\$product"
+  # A user who may only read the lock file still takes part in the lock.
+  rm -rf sim/scenery.cfg* && touch sim/scenery.cfg.sceneryreg-lock
+  chmod 444 sim/scenery.cfg.sceneryreg-lock
+  edited "a lock file this user may only read" "$sim" sim/scenery.cfg "$product"
+  rm -f sim/scenery.cfg.sceneryreg-lock
   # A run that cannot hold the lock changes nothing: here a folder stands at the lock file's name.
   row "lock file a folder" 17 sample.cfg-lock sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" x
   # Forward slashes are separators too.

@@ -157,7 +157,9 @@ bool CopyMetadata(const Text& like, FileHandle temporary, const Text& temporary_
   basic.FileAttributes = (old.dwFileAttributes & kKeptAttributes)
                              ? old.dwFileAttributes & kKeptAttributes
                              : FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
-    return Fail(err, "cannot give the new file the attributes of " + like);
-  return CopySecurity(like, temporary, temporary_path, err);
+  // Security first: under Wine the attributes change the permission bits, from which it then
+  // reports a DACL that no longer matches the one the temporary was created with.
+  if (!CopySecurity(like, temporary, temporary_path, err)) return false;
+  return SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic) ||
+         Fail(err, "cannot give the new file the attributes of " + like);
 }

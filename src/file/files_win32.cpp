@@ -295,9 +295,10 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
                      std::string* err) {
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
-  // DELETE to rename it through its handle; READ_CONTROL, WRITE_DAC and WRITE_OWNER to give it
-  // like's security, the last two of which a share granting "Change" refuses.
-  const DWORD kWrite = GENERIC_WRITE | DELETE | READ_CONTROL;
+  // DELETE to rename it through its handle; FILE_READ_DATA, with writing, to compress it;
+  // READ_CONTROL, WRITE_DAC and WRITE_OWNER to give it like's security, the last two of which a
+  // share granting "Change" refuses.
+  const DWORD kWrite = GENERIC_WRITE | FILE_READ_DATA | DELETE | READ_CONTROL;
   DWORD access = kWrite | WRITE_DAC | WRITE_OWNER;
   // An encrypted library stays encrypted: only a file created so is, and a rename keeps it.
   const DWORD like_attributes = like.empty() ? 0 : GetFileAttributesW(LongPath(like).c_str());
