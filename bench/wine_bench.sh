@@ -17,13 +17,12 @@ shipped=$PWD/build/release/src/main/sceneryreg.exe
 export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$HOME/.wine-sceneryreg}
 
 work=$(mktemp -d "${BENCH_DIR:-$PWD/build}/bench.XXXXXX")
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$work/sim" "$work/prod"
 lib=$work/lib.cfg
 "$PWD/build/native/bench/make_library" areas "$areas" "$lib"
 size=$(stat -c %s "$lib")
-wineserver -p  # one server for every run, started outside the timings
 
 now() { date +%s%N; }
 setup() { cp "$lib" "$work/sim/scenery.cfg"; rm -f "$work/prod/scenery_beforeinstall.cfg"; sync; }
@@ -47,6 +46,7 @@ measure() {
   kb=$(tail -1 "$work/rss")
 }
 
+# Also starts the prefix's server, if none runs, outside the timings.
 /usr/bin/time -f %M -o "$work/rss" wine "$shipped" --version >/dev/null
 wine_kb=$(tail -1 "$work/rss")
 measure native "$native" --unattended

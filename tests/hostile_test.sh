@@ -9,9 +9,8 @@ temporaries() { find sim prod -name '*.sceneryreg-*.tmp' | wc -l; }
 # private MODE FILE...: each FILE has MODE; under Wine, which maps the DACL a file is created with
 # to the owner's and the group's bits alike, others get none of MODE's absent bits.
 private() {
-  local mode=$1 f; shift
-  for f; do if [ -n "$emu" ]; then (( (8#$(stat -c %a "$f") & ~8#$mode & 8#007) == 0 )) || return
-    else [ "$(stat -c %a "$f")" = "$mode" ] || return; fi; done
+  local f; for f in "${@:2}"; do local m=$(stat -c %a "$f"); [ "$m" = "$1" ] ||
+    { [ -n "$emu" ] && (( (8#$m & ~8#$1 & 8#007) == 0 )); } || return; done
 }
 library 20000 old.cfg  # about 2.5 MB
 

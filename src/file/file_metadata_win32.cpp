@@ -49,12 +49,11 @@ DWORD ReadSecurity(const Text& path, HANDLE file, Descriptor* read) {
   const SECURITY_INFORMATION info =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   FileSecurity& parts = read->parts;
-  DWORD status = path.empty()
-                     ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner, &parts.group,
-                                       &parts.dacl, nullptr, &read->memory)
-                     : GetNamedSecurityInfoW(LongPath(path).c_str(), SE_FILE_OBJECT, info,
-                                             &parts.owner, &parts.group, &parts.dacl, nullptr,
-                                             &read->memory);
+  DWORD status = path.empty() ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner,
+                                                &parts.group, &parts.dacl, nullptr, &read->memory)
+                              : GetNamedSecurityInfoW(LongPath(path).c_str(), SE_FILE_OBJECT, info,
+                                                      &parts.owner, &parts.group, &parts.dacl,
+                                                      nullptr, &read->memory);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   if (status == ERROR_SUCCESS) GetSecurityDescriptorControl(read->memory, &control, &revision);

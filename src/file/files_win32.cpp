@@ -4,9 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 
 #include "file_ops.h"
 #include "file_security_win32.h"
@@ -73,15 +72,9 @@ bool RenameByHandle(HANDLE file, const Text& target, bool replace) {
     if (SetFileInformationByHandle(file, kind, info, static_cast<DWORD>(size))) return true;
     const DWORD error = GetLastError();
     switch (AfterFailedRename(error, posix, replace, GetTickCount64() < give_up)) {
-      case RenameStep::kPlainRename:
-        posix = false;
-        break;
-      case RenameStep::kRetry:
-        Sleep(20);
-        break;
-      case RenameStep::kGiveUp:
-        SetLastError(error);
-        return false;
+      case RenameStep::kPlainRename: posix = false; break;
+      case RenameStep::kRetry: Sleep(20); break;
+      case RenameStep::kGiveUp: SetLastError(error); return false;
     }
   }
 }
@@ -302,16 +295,14 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
   DWORD access = kWrite | WRITE_DAC | WRITE_OWNER;
   // An encrypted library stays encrypted: only a file created so is, and a rename keeps it.
   const DWORD like_attributes = like.empty() ? 0 : GetFileAttributesW(LongPath(like).c_str());
-  const DWORD encrypted = like_attributes != INVALID_FILE_ATTRIBUTES
-                              ? like_attributes & FILE_ATTRIBUTE_ENCRYPTED
-                              : 0;
+  const DWORD encrypted =
+      like_attributes != INVALID_FILE_ATTRIBUTES ? like_attributes & FILE_ATTRIBUTE_ENCRYPTED : 0;
   std::string start;  // the security it is made with, when not what its folder gives
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temporary = folder + TemporaryName(name, std::to_string(GetCurrentProcessId()) + "-" +
                                                   std::to_string(attempt));
     // Shared with nobody, so that no other run can delete it, nor anybody read it, while open.
-    SECURITY_ATTRIBUTES security = {sizeof security, start.empty() ? nullptr : start.data(),
-                                    FALSE};
+    SECURITY_ATTRIBUTES security = {sizeof security, start.empty() ? nullptr : start.data(), FALSE};
     HANDLE handle = CreateFileW(LongPath(*temporary).c_str(), access, 0, &security, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | encrypted, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -21,8 +21,8 @@ FileMapping::~FileMapping() {
 
 bool FileMapping::Map(intptr_t file, size_t size) {
   if (g_live != nullptr || size == 0) return false;
-  HANDLE section = CreateFileMappingW(reinterpret_cast<HANDLE>(file), nullptr, PAGE_READONLY, 0,
-                                      0, nullptr);
+  HANDLE section =
+      CreateFileMappingW(reinterpret_cast<HANDLE>(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
   if (section == nullptr) return false;
   // The view keeps the section, and the section the file, for as long as it exists.
   void* view = MapViewOfFile(section, FILE_MAP_READ, 0, 0, size);
