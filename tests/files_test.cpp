@@ -29,8 +29,8 @@ TEST(ReadWholeFile, LimitAndFailures) {
   EXPECT_EQ(Text(missing.bytes), "");
 }
 
-// Another program may cut the file short while its bytes are looked at: the run goes on, and
-// either still sees every byte it read or knows that it does not.
+// Another program may cut the file short while its bytes are looked at, where the system lets
+// it: the run goes on, and either still sees every byte it read or knows that it does not.
 TEST(ReadWholeFile, AFileCutShortMeanwhileIsNoCrash) {
   ScratchFolder folder;
   const Text path = folder.Path("scenery.cfg");
@@ -38,7 +38,8 @@ TEST(ReadWholeFile, AFileCutShortMeanwhileIsNoCrash) {
   FileContent content;
   std::string err;
   ASSERT_EQ(ReadWholeFile(path, 4 << 20, &content, &err), kReadDone);
-  std::filesystem::resize_file(path, 1 << 20);
+  std::error_code refused;  // Windows refuses to cut a file that a view shows
+  std::filesystem::resize_file(path, 1 << 20, refused);
   const auto kept = std::count(content.bytes.begin(), content.bytes.end(), 'q');
   EXPECT_EQ(content.Intact(), kept == 3 << 20) << kept;
   EXPECT_GE(kept, 1 << 20);

@@ -8,6 +8,7 @@
 
 #include "file_security_win32.h"
 #include "files.h"
+#include "rename_win32.h"
 #include "start_win32.h"
 #include "support_fixtures.h"
 
@@ -36,6 +37,47 @@ TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
   EXPECT_EQ(content.bytes, "library");
 }
 
+// Only a library that is not there is missing: one held by a program writing it is a failure
+// to read, whose reason is kept.
+TEST(FilesWin32, WhatIsAtALibraryPath) {
+  ScratchFolder folder;
+  for (const char* name : {"plain.cfg", "busy.cfg"}) WriteRaw(folder.Path(name), "x");
+  CreateDirectoryA(folder.Path("folder.cfg").c_str(), nullptr);
+  HANDLE writer = CreateFileA(folder.Path("busy.cfg").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  const struct {
+    const char* name;
+    Presence found;
+  } rows[] = {{"plain.cfg", Presence::kPresent},
+              {"nowhere.cfg", Presence::kAbsent},
+              {"folder.cfg", Presence::kAbsent},
+              {"busy.cfg", Presence::kFailed}};
+  for (const auto& row : rows) {
+    std::string err;
+    EXPECT_EQ(FileExists(folder.Path(row.name), &err), row.found) << row.name << ": " << err;
+  }
+  CloseHandle(writer);
+}
+
+// A run whose every temporary name is taken saves nothing; a new file whose model is gone is
+// still an ordinary writable file.
+TEST(FilesWin32, TemporaryNamesAndModels) {
+  ScratchFolder folder;
+  const Text path = folder.Path("scenery.cfg");
+  WriteRaw(path, "old");
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const Text unique = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    WriteRaw(folder.Path(TemporaryName("scenery.cfg", unique)), "");
+  }
+  std::string err;
+  EXPECT_EQ(WriteWholeFile(path, {"new"}, nullptr, &err), WriteResult::kFailed);
+  EXPECT_EQ(ReadRaw(path), "old");
+  const Text copy = folder.Path("copy.cfg");
+  EXPECT_EQ(WriteNewFile(copy, "x", folder.Path("gone.cfg"), &err), WriteResult::kWritten) << err;
+  EXPECT_EQ(GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
 // The parts of an SDDL descriptor, which stays allocated for the rest of the test.
 FileSecurity Parse(const char* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -54,29 +96,58 @@ FileSecurity Parse(const char* sddl) {
 }
 
 // An elevated run's temporary belongs to the installer, and its entry inherited for CREATOR
-// OWNER names the installer: the owner goes back first, then the DACL, even one whose entries
-// look the same. Owner and group are set apart, so a refused owner keeps the group.
+// OWNER names the installer: once the owner went back, the DACL follows, even one whose entries
+// look the same. An owner that could not be set alone writes no DACL (a temporary on a share
+// granting "Change" could not take one). Owner and group are set apart.
 TEST(FilesWin32, SecurityToCopyOnlyWhatDiffers) {
   const DWORD kUnprotected = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
   const DWORD kProtected = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
   const struct {
     const char *like, *now;
-    bool other_folder;
+    bool other_folder, owner_set;
     DWORD copied;
-  } rows[] = {
-      {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", false, 0},
-      {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", true, 0},
-      {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BAG:BUD:(A;ID;FA;;;BU)", false,
-       OWNER_SECURITY_INFORMATION | kUnprotected},
-      {"O:BUG:BAD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", false, GROUP_SECURITY_INFORMATION},
-      {"O:BUG:BUD:(A;;FR;;;WD)", "O:BUG:BUD:P", false, kUnprotected},
-      {"O:BUG:BUD:P(A;;FR;;;WD)", "O:BUG:BUD:P", false, kProtected},
-      {"O:BUG:BUD:(A;ID;FR;;;WD)", "O:BUG:BUD:P", true, kProtected},
-      {"O:BUG:BUD:(A;ID;FR;;;WD)", "O:BUG:BUD:(A;ID;FR;;;WD)(A;ID;FR;;;BA)", false, kUnprotected},
-  };
+  } rows[] = {{"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", false, false, 0},
+              {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", true, false, 0},
+              {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BAG:BUD:(A;ID;FA;;;BU)", false, false,
+               OWNER_SECURITY_INFORMATION},
+              {"O:BUG:BUD:(A;ID;FA;;;BU)", "O:BAG:BUD:(A;ID;FA;;;BU)", false, true,
+               OWNER_SECURITY_INFORMATION | kUnprotected},
+              {"O:BUG:BAD:(A;ID;FA;;;BU)", "O:BUG:BUD:(A;ID;FA;;;BU)", false, false,
+               GROUP_SECURITY_INFORMATION},
+              {"O:BUG:BUD:(A;;FR;;;WD)", "O:BUG:BUD:P", false, false, kUnprotected},
+              {"O:BUG:BUD:P(A;;FR;;;WD)", "O:BUG:BUD:P", false, false, kProtected},
+              {"O:BUG:BUD:(A;ID;FR;;;WD)", "O:BUG:BUD:P", true, false, kProtected},
+              {"O:BUG:BUD:(A;ID;FR;;;WD)", "O:BUG:BUD:(A;ID;FR;;;WD)(A;ID;FR;;;BA)", false, false,
+               kUnprotected}};
   for (const auto& row : rows) {
-    EXPECT_EQ(SecurityToCopy(Parse(row.like), Parse(row.now), row.other_folder), row.copied)
-        << row.like << " onto " << row.now;
+    EXPECT_EQ(SecurityToCopy(Parse(row.like), Parse(row.now), row.other_folder, row.owner_set),
+              row.copied)
+        << row.like << " onto " << row.now << (row.owner_set ? ", owner set" : "");
+  }
+}
+
+// A system or file system without POSIX renames gets the plain one; a reader holding the
+// library is waited out, one sharing deleting only where it still blocks; a backup's name taken
+// and any other failure stand at once.
+TEST(FilesWin32, RenameAfterAFailure) {
+  const auto kRetry = RenameStep::kRetry, kPlain = RenameStep::kPlainRename;
+  const auto kGiveUp = RenameStep::kGiveUp;
+  const struct {
+    DWORD error;
+    bool posix, replace, time_left;
+    RenameStep next;
+  } rows[] = {{ERROR_INVALID_PARAMETER, true, true, true, kPlain},
+              {ERROR_NOT_SUPPORTED, true, false, false, kPlain},
+              {ERROR_INVALID_PARAMETER, false, true, true, kGiveUp},
+              {ERROR_SHARING_VIOLATION, true, true, true, kRetry},
+              {ERROR_SHARING_VIOLATION, true, true, false, kGiveUp},
+              {ERROR_SHARING_VIOLATION, true, false, true, kGiveUp},
+              {ERROR_ACCESS_DENIED, false, true, true, kRetry},
+              {ERROR_ACCESS_DENIED, true, true, true, kGiveUp},
+              {ERROR_DISK_FULL, false, true, true, kGiveUp}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(AfterFailedRename(row.error, row.posix, row.replace, row.time_left), row.next)
+        << row.error << row.posix << row.replace << row.time_left;
   }
 }
 
@@ -85,7 +156,7 @@ TEST(FilesWin32, SecurityToCopyOnlyWhatDiffers) {
 TEST(FilesWin32, TemporaryStartsPrivateOnlyWhereNeeded) {
   EXPECT_EQ(NextStart(false, true, false), TemporaryStart::kKeep);
   EXPECT_EQ(NextStart(false, false, false), TemporaryStart::kKeep);
-  EXPECT_EQ(NextStart(true, true, false), TemporaryStart::kNobody);
+  EXPECT_EQ(NextStart(true, true, false), TemporaryStart::kLike);
   EXPECT_EQ(NextStart(true, false, false), TemporaryStart::kThisUser);
   EXPECT_EQ(NextStart(true, false, true), TemporaryStart::kKeep);
 }

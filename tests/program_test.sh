@@ -120,6 +120,23 @@ if [ -n "$emu" ]; then
       "$lodz" ADD "$product" Lodz
   row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX" \
       "$sim" ＡＤＤ "$product" Lodz
+  # Other ways to name a library the code page cannot hold, or one past MAX_PATH, and a product
+  # folder as a device path: each library is edited, and backed up.
+  edited() {  # edited NAME FOLDER LIBRARY PRODUCT
+    cp sample.cfg "$3" && rm -f "$backup" && run --unattended "$2" ADD "$4" "$title"
+    [ "$rc" = 0 ] && grep -q "Title=$title" "$3" && cmp -s "$backup" sample.cfg
+    check "$1" $? "exit $rc; $(head -c 300 "$tmp/err")"
+  }
+  short=$(WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-~/.wine-sceneryreg} winepath -s "$lodz")
+  edited "a library by its short name" "$short" "$tmp/Łódź/scenery.cfg" "$product"
+  deep="$tmp/$(printf 'd%.0s' {1..150})/$(printf 'e%.0s' {1..150})" && mkdir -p "$deep"
+  edited "a library past MAX_PATH" "$(winpath "$deep")" "$deep/scenery.cfg" "$product"
+  edited "a product folder as a device path" "$sim" sim/scenery.cfg "\\\\.\\$product"
+  # A user who may only read the lock file still takes part in the lock.
+  rm -rf sim/scenery.cfg* && touch sim/scenery.cfg.sceneryreg-lock
+  chmod 444 sim/scenery.cfg.sceneryreg-lock
+  edited "a lock file this user may only read" "$sim" sim/scenery.cfg "$product"
+  rm -f sim/scenery.cfg.sceneryreg-lock
   # A run that cannot hold the lock changes nothing: here a folder stands at the lock file's name.
   row "lock file a folder" 17 sample.cfg-lock sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" x
   # Forward slashes are separators too.
@@ -209,7 +226,8 @@ keys unattended 11 '' --unattended
 if [ -n "$emu" ]; then
   long=$(printf "%8190s" | tr ' ' x)
   { cat sample.cfg; section 013 13 "$long"$'Caf\xe9' "$other"; } > sim/scenery.cfg
-  timeout 120 script -qec "$emu '$prog' --unattended '$sim' ADD '$product' ${long}Café" /dev/null >screen
+  timeout 120 script -qec "$emu '$prog' --unattended '$sim' ADD '$product' ${long}Café" \
+    /dev/null >screen
   holds "console: a title in the code page shows its letters" eval "shown | grep -q \"xCafé'\""
 fi
 

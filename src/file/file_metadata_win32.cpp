@@ -7,15 +7,17 @@
 
 #include "file_ops.h"
 #include "file_security_win32.h"
+#include "long_path_win32.h"
 
 namespace {
 
 HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
 
-// Attributes a user sets on a file and the file system lets a program set again.
+// Attributes a user sets on a file and the file system lets a program set again. Offline is
+// the storage system's to set, not a program's; encryption and compression the temporary got
+// when it was created.
 const DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
-                              FILE_ATTRIBUTE_OFFLINE;
+                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Lets this process give a file an owner other than itself, when it may (an elevated
 // installer may; anybody else keeps the owner the system gives).
@@ -47,11 +49,11 @@ DWORD ReadSecurity(const Text& path, HANDLE file, Descriptor* read) {
   const SECURITY_INFORMATION info =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   FileSecurity& parts = read->parts;
-  DWORD status = path.empty()
-                     ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner, &parts.group,
-                                       &parts.dacl, nullptr, &read->memory)
-                     : GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, info, &parts.owner,
-                                             &parts.group, &parts.dacl, nullptr, &read->memory);
+  DWORD status = path.empty() ? GetSecurityInfo(file, SE_FILE_OBJECT, info, &parts.owner,
+                                                &parts.group, &parts.dacl, nullptr, &read->memory)
+                              : GetNamedSecurityInfoW(LongPath(path).c_str(), SE_FILE_OBJECT, info,
+                                                      &parts.owner, &parts.group, &parts.dacl,
+                                                      nullptr, &read->memory);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   if (status == ERROR_SUCCESS) GetSecurityDescriptorControl(read->memory, &control, &revision);
@@ -89,26 +91,30 @@ bool CopySecurity(HANDLE like_file, const Text& like, FileHandle temporary,
     return Fail(err, "cannot read the security of " + like);
   }
   const bool other_folder = OtherFolder(like, temporary_path);
-  const SECURITY_INFORMATION info = SecurityToCopy(from.parts, now.parts, other_folder);
+  const SECURITY_INFORMATION info = SecurityToCopy(from.parts, now.parts, other_folder, false);
+  bool owner_set = false;
   if (info & OWNER_SECURITY_INFORMATION) {
     EnableRestorePrivilege();
-    SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, from.parts.owner,
-                    nullptr, nullptr, nullptr);
+    owner_set = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                from.parts.owner, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   }
   if (info & GROUP_SECURITY_INFORMATION) {
     SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, GROUP_SECURITY_INFORMATION, nullptr,
                     from.parts.group, nullptr, nullptr);
   }
-  if (!(info & DACL_SECURITY_INFORMATION)) return true;
+  const SECURITY_INFORMATION dacl_info =
+      SecurityToCopy(from.parts, now.parts, other_folder, owner_set) &
+      ~(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION);
+  if (!(dacl_info & DACL_SECURITY_INFORMATION)) return true;
   std::string frozen = other_folder && from.parts.dacl ? FrozenAcl(from.parts.dacl) : "";
   PACL dacl = frozen.empty() ? from.parts.dacl : reinterpret_cast<PACL>(frozen.data());
-  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT,
-                           info & ~(OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION),
-                           nullptr, nullptr, dacl, nullptr);
+  status = SetSecurityInfo(Handle(temporary), SE_FILE_OBJECT, dacl_info, nullptr, nullptr, dacl,
+                           nullptr);
   if (status == ERROR_SUCCESS || HasNoAcls(status)) return true;
   SetLastError(status);
   return Fail(err, "cannot give the new file the security of " + like);
 }
+
 }  // namespace
 
 bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path) {
@@ -117,8 +123,26 @@ bool NeedsOwnDacl(const Text& like, HANDLE temporary, const Text& temporary_path
   if (status == ERROR_SUCCESS) status = ReadSecurity("", temporary, &now);
   if (HasNoAcls(status)) return false;
   return status != ERROR_SUCCESS ||
-         (SecurityToCopy(from.parts, now.parts, OtherFolder(like, temporary_path)) &
+         (SecurityToCopy(from.parts, now.parts, OtherFolder(like, temporary_path), false) &
           DACL_SECURITY_INFORMATION);
+}
+
+std::string StartingSecurity(const Text& like, const Text& temporary_path) {
+  Descriptor from;
+  if (ReadSecurity(like, nullptr, &from) != ERROR_SUCCESS) return "";
+  const bool other_folder = OtherFolder(like, temporary_path);
+  std::string frozen = other_folder && from.parts.dacl ? FrozenAcl(from.parts.dacl) : "";
+  PACL dacl = frozen.empty() ? from.parts.dacl : reinterpret_cast<PACL>(frozen.data());
+  SECURITY_DESCRIPTOR absolute;
+  InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&absolute, TRUE, dacl, FALSE);
+  if (from.parts.dacl_protected || other_folder)
+    SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  DWORD size = 0;
+  MakeSelfRelativeSD(&absolute, nullptr, &size);
+  std::string bytes(size, '\0');
+  if (!MakeSelfRelativeSD(&absolute, bytes.data(), &size)) return "";
+  return bytes;
 }
 
 bool CopyMetadata(FileHandle from, const Text& like, FileHandle temporary,
@@ -131,7 +155,9 @@ bool CopyMetadata(FileHandle from, const Text& like, FileHandle temporary,
   basic.FileAttributes = (old.dwFileAttributes & kKeptAttributes)
                              ? old.dwFileAttributes & kKeptAttributes
                              : FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic))
-    return Fail(err, "cannot give the new file the attributes of " + like);
-  return CopySecurity(Handle(from), like, temporary, temporary_path, err);
+  // Security first: under Wine the attributes change the permission bits, from which it then
+  // reports a DACL that no longer matches the one the temporary was created with.
+  if (!CopySecurity(Handle(from), like, temporary, temporary_path, err)) return false;
+  return SetFileInformationByHandle(Handle(temporary), FileBasicInfo, &basic, sizeof basic) ||
+         Fail(err, "cannot give the new file the attributes of " + like);
 }

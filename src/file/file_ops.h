@@ -30,6 +30,10 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err);
 // then a file read is let go once read, and opened again for a moment when it is needed.
 bool OpenFileBlocksReplace();
 
+// Whether what a failed OpenForReading of path found there is no file: nothing at all, or a
+// folder. Anything else (a file held by another program, denied, unreadable) is a failure.
+bool NoFileAt(const Text& path);
+
 // What the open file is now.
 bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err);
 

@@ -24,11 +24,11 @@ bool SameSid(PSID a, PSID b) { return a && b ? EqualSid(a, b) != FALSE : a == b;
 }  // namespace
 
 SECURITY_INFORMATION SecurityToCopy(const FileSecurity& like, const FileSecurity& now,
-                                    bool other_folder) {
+                                    bool other_folder, bool owner_set) {
   SECURITY_INFORMATION info = 0;
   if (!SameSid(like.owner, now.owner)) info |= OWNER_SECURITY_INFORMATION;
   if (!SameSid(like.group, now.group)) info |= GROUP_SECURITY_INFORMATION;
-  if ((info & OWNER_SECURITY_INFORMATION) || !SameEntries(like.dacl, now.dacl)) {
+  if (owner_set || !SameEntries(like.dacl, now.dacl)) {
     info |= DACL_SECURITY_INFORMATION |
             (like.dacl_protected || other_folder ? PROTECTED_DACL_SECURITY_INFORMATION
                                                  : UNPROTECTED_DACL_SECURITY_INFORMATION);
@@ -36,7 +36,7 @@ SECURITY_INFORMATION SecurityToCopy(const FileSecurity& like, const FileSecurity
   return info;
 }
 
-TemporaryStart NextStart(bool needs_dacl, bool may_change, bool started_private) {
-  if (!needs_dacl || started_private) return TemporaryStart::kKeep;
-  return may_change ? TemporaryStart::kNobody : TemporaryStart::kThisUser;
+TemporaryStart NextStart(bool needs_dacl, bool may_change, bool made_again) {
+  if (!needs_dacl || made_again) return TemporaryStart::kKeep;
+  return may_change ? TemporaryStart::kLike : TemporaryStart::kThisUser;
 }

@@ -58,10 +58,17 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, std::
 
 // Whether the file content was read from is still as it was then: a content that lies in its
 // mapping, or that the system copied from it, is then the content read. A copy is that anyway.
+// Where the file was let go once read, its view keeps it from being replaced or cut, so the
+// file at its name is the one mapped, and only a write in place can have changed it.
 WriteResult AsRead(const FileContent& content, std::string* err) {
   if (content.mapping.data() == nullptr) return WriteResult::kWritten;
+  FileHandle again;
   FileStamp now;
-  if (!StampOfFile(content.file, &now, err)) return WriteResult::kFailed;
+  const bool measured = content.file.value != -1 ? StampOfFile(content.file, &now, err)
+                                                 : OpenForReading(content.path, &again, err) &&
+                                                       StampOfFile(again, &now, err);
+  CloseFile(&again);
+  if (!measured) return WriteResult::kFailed;
   if (now == content.stamp) return WriteResult::kWritten;
   *err = content.path + " was changed by another program since it was read";
   return WriteResult::kChangedMeanwhile;
@@ -217,12 +224,13 @@ void RemoveStaleTemporaries(const Text& path, TemporariesBeside where) {
   }
 }
 
-bool FileExists(const Text& path) {
+Presence FileExists(const Text& path, std::string* err) {
   FileHandle file;
-  std::string ignored;
-  bool opened = OpenForReading(path, &file, &ignored);
-  CloseFile(&file);
-  return opened;
+  if (OpenForReading(path, &file, err)) {
+    CloseFile(&file);
+    return Presence::kPresent;
+  }
+  return NoFileAt(path) ? Presence::kAbsent : Presence::kFailed;
 }
 
 Text TemporaryName(const Text& target_name, const Text& unique) {

@@ -76,8 +76,9 @@ enum class TemporariesBeside { kName, kLinkTarget };
 // runs stay.
 void RemoveStaleTemporaries(const Text& path, TemporariesBeside where);
 
-// True when path names a file that can be opened for reading.
-bool FileExists(const Text& path);
+// kPresent when path names a file that can be opened for reading, kAbsent when nothing or a
+// folder is there, and kFailed, with the reason in *err, when a file there cannot be opened.
+Presence FileExists(const Text& path, std::string* err);
 
 // The process's working folder as the platform reports it; empty on failure.
 Text CurrentFolder();

@@ -65,6 +65,12 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
   return true;
 }
 
+bool NoFileAt(const Text& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+  return S_ISDIR(st.st_mode);
+}
+
 namespace {
 
 FileStamp StampOf(const struct stat& st) {

@@ -5,11 +5,15 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 
 #include "file_ops.h"
 #include "file_security_win32.h"
 #include "files.h"
+#include "library_lock.h"
+#include "long_path_win32.h"
+#include "memory_win32.h"
+#include "rename_win32.h"
 
 namespace {
 
@@ -20,7 +24,7 @@ HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
 bool MayBeBusy(const Text& path, DWORD error) {
   if (error == ERROR_SHARING_VIOLATION) return true;
   if (error != ERROR_ACCESS_DENIED) return false;
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -29,37 +33,21 @@ bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-std::wstring Wide(const Text& text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-// wide in the ANSI code page, unless a character does not survive the way there and back: a
-// best-fit stand-in could name another file.
-bool Narrow(const std::wstring& wide, Text* text) {
-  const int size = static_cast<int>(wide.size());
-  int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  Text narrow(n, '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), size, narrow.data(), n, nullptr, nullptr);
-  if (Wide(narrow) != wide) {
-    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-    return false;
-  }
-  *text = narrow;
-  return true;
-}
+// FileRenameInfoEx and its flags, from Windows 10 1607 on, which the headers hide from builds
+// that also run on older systems.
+const auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+const DWORD kReplaceIfExists = 0x1;
+const DWORD kPosixSemantics = 0x2;
 
 // The kernel's own spelling of path, which a rename through a handle needs.
-std::wstring KernelPath(const Text& path) {
-  std::wstring wide = Wide(path);
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  std::wstring full(size, L'\0');
-  full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
-  if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
-  return L"\\??\\" + full;
+std::wstring KernelPath(const Text& path) { return L"\\??\\" + LongPath(path).substr(4); }
+
+// The 8.3 name of the file at path, or "" when it has none the system can tell.
+std::wstring ShortName(const std::wstring& path) {
+  std::wstring name(GetShortPathNameW(path.c_str(), nullptr, 0), L'\0');
+  const DWORD length = name.empty() ? 0 : GetShortPathNameW(path.c_str(), name.data(), name.size());
+  name.resize(length < name.size() ? length : 0);
+  return name;
 }
 
 // Renames the open file to target through its handle, which no other run can delete
@@ -70,44 +58,68 @@ bool RenameByHandle(HANDLE file, const Text& target, bool replace) {
   const size_t size = sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t);
   std::string buffer(size, '\0');
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  info->ReplaceIfExists = replace;
   info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
   std::copy(name.begin(), name.end(), info->FileName);
-  ULONGLONG give_up = GetTickCount64() + 2000;
+  // With POSIX semantics a reader that shares deleting, as this tool's readers do, no longer
+  // blocks the replace: it keeps reading the old file.
+  bool posix = true;
+  const ULONGLONG give_up = GetTickCount64() + static_cast<ULONGLONG>(kLockWait.count());
   for (;;) {
-    if (SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(size)))
-      return true;
-    DWORD error = GetLastError();
-    if (!replace || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
-        GetTickCount64() >= give_up) {
-      return false;
+    // The Ex class reads the first field as flags, the other as a BOOLEAN.
+    const DWORD flags = posix ? (replace ? kReplaceIfExists : 0) | kPosixSemantics : replace;
+    std::memcpy(buffer.data(), &flags, sizeof flags);
+    const FILE_INFO_BY_HANDLE_CLASS kind = posix ? kRenameInfoEx : FileRenameInfo;
+    if (SetFileInformationByHandle(file, kind, info, static_cast<DWORD>(size))) return true;
+    const DWORD error = GetLastError();
+    switch (AfterFailedRename(error, posix, replace, GetTickCount64() < give_up)) {
+      case RenameStep::kPlainRename: posix = false; break;
+      case RenameStep::kRetry: Sleep(20); break;
+      case RenameStep::kGiveUp: SetLastError(error); return false;
     }
-    Sleep(20);
   }
 }
 
-// A protected DACL, in LocalAlloc'd memory, that lets this process's user at a file alone, or
-// (not this_user) only delete it, as the leftover of a killed run; null when the user cannot be
-// told.
-PSECURITY_DESCRIPTOR PrivateSecurity(bool this_user) {
+// A self-relative descriptor whose protected DACL lets this process's user alone at a file;
+// empty when the user cannot be told.
+std::string PrivateSecurity() {
   HANDLE token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
   alignas(TOKEN_USER) char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   DWORD size = 0;
   char* sid = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
       ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) {
-    const Text sddl = "D:P(A;;" + Text(this_user ? "FA" : "SD") + ";;;" + sid + ")";
+    const Text sddl = "D:P(A;;FA;;;" + Text(sid) + ")";
     ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
                                                          nullptr);
   }
+  std::string bytes;
+  if (descriptor) {
+    const char* begin = static_cast<const char*>(descriptor);
+    bytes.assign(begin, begin + GetSecurityDescriptorLength(descriptor));
+  }
+  LocalFree(descriptor);
   LocalFree(sid);
   CloseHandle(token);
-  return descriptor;
+  return bytes;
 }
 
 }  // namespace
+
+RenameStep AfterFailedRename(DWORD error, bool posix, bool replace, bool time_left) {
+  // Systems before Windows 10 1607 do not know the class; FAT and most network file systems
+  // refuse POSIX semantics.
+  const bool unsupported = error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+                           error == ERROR_INVALID_FUNCTION;
+  if (posix && unsupported) return RenameStep::kPlainRename;
+  if (!replace || !time_left) return RenameStep::kGiveUp;
+  // A reader that shares no deleting (a virus scanner) refuses any replace while it holds the
+  // file; one that shares deleting refuses only a replace without POSIX semantics.
+  if (error == ERROR_SHARING_VIOLATION || (error == ERROR_ACCESS_DENIED && !posix))
+    return RenameStep::kRetry;
+  return RenameStep::kGiveUp;
+}
 
 std::string SystemError() {
   DWORD number = GetLastError();
@@ -125,33 +137,41 @@ std::string SystemError() {
 }
 
 bool ResolvePath(const Text& path, Text* resolved, std::string* err) {
-  // Replacing the file a symbolic link or junction leads to keeps the user's link.
+  // Replacing the file a symbolic link or junction leads to keeps the user's link. Only such a
+  // file is followed: the final path of any other is no better than the given one, and many
+  // file systems (network shares, RAM disks, user-mode ones) cannot tell it.
   *resolved = path;
   std::replace(resolved->begin(), resolved->end(), '/', '\\');
-  HANDLE handle =
-      CreateFileA(resolved->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE)
+  const std::wstring wide = LongPath(path);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE itself = CreateFileW(wide.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (itself == INVALID_HANDLE_VALUE)
     return IsMissing(GetLastError()) || Fail(err, "cannot inspect " + path);
-  const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-  std::wstring final(GetFinalPathNameByHandleW(handle, nullptr, 0, flags), L'\0');
-  DWORD length =
-      final.empty() ? 0 : GetFinalPathNameByHandleW(handle, final.data(), final.size(), flags);
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool inspected = GetFileInformationByHandle(itself, &info);
   const DWORD error = GetLastError();
-  CloseHandle(handle);
-  if (length == 0 || length >= final.size()) {
+  CloseHandle(itself);
+  if (!inspected) {
     SetLastError(error);
-    return Fail(err, "cannot follow " + path);
+    return Fail(err, "cannot inspect " + path);
   }
-  final.resize(length);
-  // The rest of the file layer takes plain paths: \\?\C:\x as C:\x, \\?\UNC\host\x as \\host\x.
-  if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-    final = L"\\\\" + final.substr(8);
-  } else if (final.rfind(L"\\\\?\\", 0) == 0 && final.size() > 6 && final[5] == L':') {
-    final = final.substr(4);
-  }
-  return Narrow(final, resolved) ||
-         Fail(err, "cannot name " + path + " in this system's code page");
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  HANDLE file = CreateFileW(wide.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return IsMissing(GetLastError()) || Fail(err, "cannot follow " + path);
+  const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+  std::wstring final(GetFinalPathNameByHandleW(file, nullptr, 0, flags), L'\0');
+  const DWORD length =
+      final.empty() ? 0 : GetFinalPathNameByHandleW(file, final.data(), final.size(), flags);
+  final.resize(length < final.size() ? length : 0);
+  CloseHandle(file);
+  // A name the code page cannot hold may have a short name that it can; failing both, the given
+  // path stands, and the link itself is what a replace replaces.
+  if (!final.empty() && !Narrow(PlainPath(final), resolved))
+    Narrow(PlainPath(ShortName(final)), resolved);
+  return true;
 }
 
 Text FolderOf(const Text& path) {
@@ -163,18 +183,17 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open. Reading and deleting are
   // shared, so that a concurrent replace can go ahead while the file is held; writing is not,
   // so a file half-way through another program's write in place is waited for, never read.
-  Text native = path;
-  std::replace(native.begin(), native.end(), '/', '\\');
+  const std::wstring native = LongPath(path);
   ULONGLONG give_up = GetTickCount64() + 2000;
   for (;;) {
-    HANDLE handle = CreateFileA(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+    HANDLE handle = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
     }
     DWORD error = GetLastError();
-    if (!MayBeBusy(native, error) || GetTickCount64() >= give_up) {
+    if (!MayBeBusy(path, error) || GetTickCount64() >= give_up) {
       SetLastError(error);
       return Fail(err, "cannot open " + path);
     }
@@ -183,6 +202,12 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
 }
 
 bool OpenFileBlocksReplace() { return true; }
+
+bool NoFileAt(const Text& path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return IsMissing(GetLastError());
+  return attributes & FILE_ATTRIBUTE_DIRECTORY;
+}
 
 bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err) {
   BY_HANDLE_FILE_INFORMATION info;
@@ -198,7 +223,7 @@ bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err) {
 }
 
 bool StampAtPath(const Text& path, FileStamp* stamp, std::string* err) {
-  HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE handle = CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Fail(err, "cannot inspect " + path);
@@ -230,7 +255,7 @@ void CloseFile(FileHandle* file) {
 
 namespace {
 
-// What GetFileAttributesA's attributes for path say is there: kAbsent only for "no such file".
+// What GetFileAttributesW's attributes for path say is there: kAbsent only for "no such file".
 // One that could not be inspected is no new file: replacing it as one would drop its security.
 Presence Inspected(const Text& path, DWORD attributes, std::string* err) {
   if (attributes != INVALID_FILE_ATTRIBUTES) return Presence::kPresent;
@@ -242,7 +267,7 @@ Presence Inspected(const Text& path, DWORD attributes, std::string* err) {
 }  // namespace
 
 Presence CheckReplaceable(const Text& target, std::string* err) {
-  const DWORD attributes = GetFileAttributesA(target.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(target).c_str());
   const Presence present = Inspected(target, attributes, err);
   if (present != Presence::kPresent) return present;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -258,25 +283,30 @@ Presence CheckReplaceable(const Text& target, std::string* err) {
 
 Presence NameTaken(const Text& path, std::string* err) {
   // The attributes of a link or junction itself: the call does not follow reparse points.
-  return Inspected(path, GetFileAttributesA(path.c_str()), err);
+  return Inspected(path, GetFileAttributesW(LongPath(path).c_str()), err);
 }
 
 bool CreateTemporary(const Text& target, const Text& like, Text* temporary, FileHandle* file,
                      std::string* err) {
   const Text folder = FolderOf(target);
   const Text name = target.substr(folder.size());
-  // DELETE to rename it through its handle; READ_CONTROL, WRITE_DAC and WRITE_OWNER to give it
-  // like's security, the last two of which a share granting "Change" refuses.
-  const DWORD kWrite = GENERIC_WRITE | DELETE | READ_CONTROL;
+  // DELETE to rename it through its handle; FILE_READ_DATA, with writing, to compress it;
+  // READ_CONTROL, WRITE_DAC and WRITE_OWNER to give it like's security, the last two of which a
+  // share granting "Change" refuses.
+  const DWORD kWrite = GENERIC_WRITE | FILE_READ_DATA | DELETE | READ_CONTROL;
   DWORD access = kWrite | WRITE_DAC | WRITE_OWNER;
-  std::unique_ptr<void, decltype(&LocalFree)> start(nullptr, LocalFree);
+  // An encrypted library stays encrypted: only a file created so is, and a rename keeps it.
+  const DWORD like_attributes = like.empty() ? 0 : GetFileAttributesW(LongPath(like).c_str());
+  const DWORD encrypted =
+      like_attributes != INVALID_FILE_ATTRIBUTES ? like_attributes & FILE_ATTRIBUTE_ENCRYPTED : 0;
+  std::string start;  // the security it is made with, when not what its folder gives
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temporary = folder + TemporaryName(name, std::to_string(GetCurrentProcessId()) + "-" +
                                                   std::to_string(attempt));
     // Shared with nobody, so that no other run can delete it, nor anybody read it, while open.
-    SECURITY_ATTRIBUTES security = {sizeof security, start.get(), FALSE};
-    HANDLE handle = CreateFileA(temporary->c_str(), access, 0, &security, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    SECURITY_ATTRIBUTES security = {sizeof security, start.empty() ? nullptr : start.data(), FALSE};
+    HANDLE handle = CreateFileW(LongPath(*temporary).c_str(), access, 0, &security, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | encrypted, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       if (error == ERROR_ACCESS_DENIED && access != kWrite) {
@@ -290,23 +320,26 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
     // It starts with what its folder gives, which is all that a library with nothing of its own
     // needs; under Wine that also keeps the Unix permission bits that such a library has.
     const bool needs_dacl = !like.empty() && NeedsOwnDacl(like, handle, *temporary);
-    const TemporaryStart next = NextStart(needs_dacl, access != kWrite, start != nullptr);
+    const TemporaryStart next = NextStart(needs_dacl, access != kWrite, !start.empty());
     if (next == TemporaryStart::kKeep) {
-      // Under Wine a private start leaves the Unix owner no bits: these attributes give back
-      // read and write, as the owner of a file whose DACL nobody can change would have them.
-      FILE_BASIC_INFO normal = {};
-      normal.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-      if (start) SetFileInformationByHandle(handle, FileBasicInfo, &normal, sizeof normal);
+      if (like_attributes != INVALID_FILE_ATTRIBUTES &&
+          (like_attributes & FILE_ATTRIBUTE_COMPRESSED)) {
+        USHORT format = COMPRESSION_FORMAT_DEFAULT;
+        DWORD returned = 0;
+        DeviceIoControl(handle, FSCTL_SET_COMPRESSION, &format, sizeof format, nullptr, 0,
+                        &returned, nullptr);
+      }
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
     }
-    // Made again private rather than changed: Wine would add the folder's entries to a DACL
-    // set later. Nobody may read it until CopyMetadata gives it like's DACL; where that cannot
-    // be done, this user alone.
+    // Made again with like's DACL rather than given it later: nobody else may read it
+    // meanwhile, and Wine would widen the Unix permissions of a DACL set later. Where that
+    // cannot be changed later, or like's cannot be read, this user alone has it.
     CloseHandle(handle);
-    DeleteFileA(temporary->c_str());
-    start.reset(PrivateSecurity(next == TemporaryStart::kThisUser));
-    if (!start) return Fail(err, "cannot make a private file beside " + target);
+    DeleteFileW(LongPath(*temporary).c_str());
+    if (next == TemporaryStart::kLike) start = StartingSecurity(like, *temporary);
+    if (start.empty()) start = PrivateSecurity();
+    if (start.empty()) return Fail(err, "cannot make a private file beside " + target);
   }
   *err = "no free temporary name beside " + target;
   return false;
@@ -330,6 +363,8 @@ bool FlushFile(FileHandle file, std::string* err) {
 
 WriteResult MoveIntoPlace(FileHandle temporary, const Text&, const Text& target, bool replace,
                           std::string* err) {
+  // The file replaced is the one read: a view of it would refuse the rename.
+  if (replace) CloseMappingForRename();
   if (RenameByHandle(Handle(temporary), target, replace)) return WriteResult::kWritten;
   if (!replace && (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS))
     return WriteResult::kNameTaken;
@@ -351,19 +386,21 @@ void SyncFolder(const Text&) {
 
 std::vector<Text> ListFolder(const Text& folder) {
   std::vector<Text> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(LongPath((folder.empty() ? ".\\" : folder) + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
+    // A name the code page cannot hold is none that this tool gave.
+    Text name;
+    if (Narrow(found.cFileName, &name)) names.push_back(name);
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return names;
 }
 
 void RemoveUnlessHeld(const Text& path, const Text&) {
   // A live run's temporary is open shared with nobody, so this fails for it.
-  DeleteFileA(path.c_str());
+  DeleteFileW(LongPath(path).c_str());
 }
 
 Text CurrentFolder() {

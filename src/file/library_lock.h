@@ -20,6 +20,9 @@ class LibraryLock {
   virtual bool Holds(const FileStamp& stamp) const = 0;
 };
 
+// How long a run waits for another run's lock, and a replace for a reader holding the library.
+constexpr std::chrono::milliseconds kLockWait{30000};
+
 // Takes the exclusive lock for the library at library_path, waiting at most wait for another
 // run to release it; nullptr with the reason in *err when it was not released in time or
 // cannot be taken at all. Holds although the library file is replaced by rename. A lock that

@@ -2,6 +2,7 @@
 
 #include "file_ops.h"
 #include "library_lock.h"
+#include "long_path_win32.h"
 
 namespace {
 
@@ -28,11 +29,12 @@ class RangeLock : public LibraryLock {
 HANDLE OpenLockFile(const Text& path, std::string* err) {
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const DWORD flags = FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+  const std::wstring wide = LongPath(path);
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
                             flags, nullptr);
   // A user who may only read the lock file still takes part: a range lock needs read access.
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
-    file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    file = CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) {
     *err = "cannot open the lock file " + path + ": " + SystemError();

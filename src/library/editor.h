@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "library_lock.h"
 #include "outcome.h"
 #include "product_details.h"
 #include "terminal.h"
@@ -24,7 +25,7 @@ constexpr size_t kLibrarySizeLimit = size_t{1} << 30;
 // What a run may wait for and hold; tests shorten the one, lower the other and play another
 // program.
 struct EditSettings {
-  std::chrono::milliseconds lock_wait{30000};  // for another run's lock on the library
+  std::chrono::milliseconds lock_wait{kLockWait};  // for another run's lock on the library
   size_t size_limit = kLibrarySizeLimit;
   std::function<void()> lock_opened;  // tests: other runs acting as this one tries the lock
   std::function<void()> read_done;    // tests: another program cutting the library short

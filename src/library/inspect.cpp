@@ -80,10 +80,7 @@ Outcome ListSceneryLibrary(const Text& simulator_folder, Terminal& out, std::str
 
 Outcome CheckSceneryLibrary(const Text& simulator_folder, Terminal& out, std::string* err) {
   const Text path = LibraryPath(simulator_folder);
-  if (!FileExists(path)) {
-    *err = "cannot open " + path;
-    return Outcome::LibraryNotFound;
-  }
+  if (FileExists(path, err) != Presence::kPresent) return Outcome::LibraryNotFound;
   FileContent library;
   if (ReadWholeFile(path, kLibrarySizeLimit, &library, err) != kReadDone)
     return Outcome::LibraryNotSaved;

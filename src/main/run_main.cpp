@@ -192,8 +192,19 @@ int RunMain(const CommandLine& command_line) {
     result = "Sorry, but this program failed, there a syntex error";
     outcome = Outcome::BadArguments;
   }
-  if (!IsExact(command_line, first) ||
-      !FileExists(details.simulator_folder + separator + "scenery.cfg")) {
+  // Only a library that is not there is missing: one that is there but cannot be read (held
+  // by another program, denied) cannot be saved either.
+  std::string err;
+  const Text library = details.simulator_folder + separator + "scenery.cfg";
+  const Presence found =
+      IsExact(command_line, first) ? FileExists(library, &err) : Presence::kAbsent;
+  if (found == Presence::kFailed && outcome == Outcome::Done) {
+    failed = true;
+    result = kSaveFailureText;
+    outcome = Outcome::LibraryNotSaved;
+  }
+  if (found == Presence::kAbsent) {
+    err.clear();
     failed = true;
     ShowMessage(messages,
                 "Sorry, but I Can't find your 'Scenery.cfg' file, please add this to your "
@@ -208,7 +219,6 @@ int RunMain(const CommandLine& command_line) {
     outcome = Outcome::BadArguments;
   }
 
-  std::string err;
   Text diff;
   if (!failed && dry_run) {
     DryRun dry = DryRunEdit(details, messages, &err);
