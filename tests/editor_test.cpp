@@ -69,8 +69,8 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     text += "[Area." + NumberToText(area) + "]\r\nTitle=T" + NumberToText(area) + "\r\nLayer=1\r\n";
   const auto private_perms = fs::perms::owner_read | fs::perms::owner_write;
   // clang-format off
-  enum Change { kCutDeep, kCutBlocked, kSavedTwice, kReplaced, kLinkSwapped, kSavedInPlace,
-                kCutInLastPage, kCutBeforeWrite, kLinkAtBackup, kRows };
+  enum Change { kCutDeep, kCutBlocked, kSavedTwice, kReplaced, kLinkSwappedLate, kLinkSwapped,
+                kSavedInPlace, kCutInLastPage, kCutBeforeWrite, kLinkAtBackup, kRows };
   // clang-format on
   for (int row = kCutDeep; row < kRows; ++row) {
     const Change change = static_cast<Change>(row);
@@ -82,7 +82,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     const Text alps = "[Area.2]\r\nTitle=Alps\r\nlocal=" + prod + "\r\nLayer=1\r\n";
     Text found = change == kCutBeforeWrite ? head + alps + text.substr(head.size()) : text;
     WriteRaw(lib, found);
-    if (change == kLinkSwapped) {
+    if (change == kLinkSwapped || change == kLinkSwappedLate) {
       fs::rename(lib, sim + "private.cfg");
       fs::permissions(sim + "private.cfg", private_perms);
       WriteRaw(sim + "public.cfg", found = text + "[Area.30000]\r\n");
@@ -99,7 +99,8 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     EditSettings settings;
     int reads = 0, saves = 0;
     settings.read_done = [&] {
-      if (reads++ || change == kSavedTwice || change == kReplaced) return;
+      if (reads++ || change == kSavedTwice || change == kReplaced || change == kLinkSwappedLate)
+        return;
       if (change == kSavedInPlace) return WriteRaw(lib, found += "[Area.30000]\r\n");
       if (change == kLinkSwapped) return fs::remove(lib), fs::create_symlink("public.cfg", lib);
       if (change != kLinkAtBackup) fs::resize_file(lib, cut), found.resize(cut);
@@ -113,6 +114,8 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
       } else if (change == kReplaced && ++saves == 1) {
         WriteRaw(lib + ".new", found += "[Area.30000]\r\n");
         fs::rename(lib + ".new", lib);
+      } else if (change == kLinkSwappedLate && ++saves == 1) {
+        fs::remove(lib), fs::create_symlink("public.cfg", lib);
       } else if (change == kReplaced) {
         RecordingTerminal term;
         EditSettings quick;

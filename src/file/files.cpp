@@ -139,8 +139,10 @@ WriteResult PlaceFile(const Text& target, const std::vector<std::string_view>& p
   }
   if (result == WriteResult::kWritten && how.guard) {
     if (how.guard->last_moment) how.guard->last_moment();
+    // Through the name it was read by: a link there swapped to another file since the write
+    // began makes target a file that is no longer the library.
     FileStamp now;
-    if (!StampAtPath(target, &now, err)) {
+    if (!StampAtPath(like.path, &now, err)) {
       result = WriteResult::kFailed;
     } else if (now != like.stamp) {
       *err = target + " was changed by another program since it was read";
