@@ -70,7 +70,8 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
   const auto private_perms = fs::perms::owner_read | fs::perms::owner_write;
   // clang-format off
   enum Change { kCutDeep, kCutBlocked, kSavedTwice, kReplaced, kLinkSwappedLate, kLinkSwapped,
-                kSavedInPlace, kCutInLastPage, kCutBeforeWrite, kLinkAtBackup, kRows };
+                kSavedInPlace, kCutInLastPage, kCutBeforeWrite, kReadMidSave, kLinkAtBackup,
+                kRows };
   // clang-format on
   for (int row = kCutDeep; row < kRows; ++row) {
     const Change change = static_cast<Change>(row);
@@ -80,8 +81,9 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     const Text sim = install.scratch.Path("sim") + kPathSeparator, lib = install.library;
     const Text prod = install.scratch.Path("alps"), backup = prod + "/scenery_beforeinstall.cfg";
     const Text alps = "[Area.2]\r\nTitle=Alps\r\nlocal=" + prod + "\r\nLayer=1\r\n";
-    Text found = change == kCutBeforeWrite ? head + alps + text.substr(head.size()) : text;
-    WriteRaw(lib, found);
+    const bool removes = change == kCutBeforeWrite || change == kReadMidSave;
+    Text found = removes ? head + alps + text.substr(head.size()) : text;
+    WriteRaw(lib, change == kReadMidSave ? "" : found);
     if (change == kLinkSwapped || change == kLinkSwappedLate) {
       fs::rename(lib, sim + "private.cfg");
       fs::permissions(sim + "private.cfg", private_perms);
@@ -92,7 +94,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     if (change == kLinkAtBackup)
       WriteRaw(outside, "half"), fs::create_symlink("../outside", backup);
     ProductDetails details = install.alps;
-    if (change == kCutBlocked || change == kCutBeforeWrite) details.action = "REMOVE";
+    if (change == kCutBlocked || removes) details.action = "REMOVE";
     const size_t cut = change == kCutInLastPage ? found.size() - 3
                        : change <= kCutBlocked  ? found.size() / 2
                                                 : found.size() * 3 / 4;
@@ -102,6 +104,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
       if (reads++ || change == kSavedTwice || change == kReplaced || change == kLinkSwappedLate)
         return;
       if (change == kSavedInPlace) return WriteRaw(lib, found += "[Area.30000]\r\n");
+      if (change == kReadMidSave) return WriteRaw(lib, found);
       if (change == kLinkSwapped) return fs::remove(lib), fs::create_symlink("public.cfg", lib);
       if (change != kLinkAtBackup) fs::resize_file(lib, cut), found.resize(cut);
     };
@@ -144,7 +147,7 @@ TEST(EditSceneryLibrary, ChangesUnderARun) {
     }
     EXPECT_EQ(err, "");
     EXPECT_EQ(result.outcome, Outcome::Done);
-    if (change == kCutBeforeWrite)
+    if (removes)
       EXPECT_TRUE(now == Text(found).replace(head.size(), alps.size(), "\r\n"));
     else
       EXPECT_TRUE(now.rfind(found + "\r\n[Area.", 0) == 0 && now.find("Title=Alps") != Text::npos);

@@ -56,24 +56,6 @@ ReadFailure ReadOpenFile(FileHandle file, size_t limit, FileContent* read, std::
   return kReadDone;
 }
 
-// Whether the file content was read from is still as it was then: a content that lies in its
-// mapping, or that the system copied from it, is then the content read. A copy is that anyway.
-// Where the file was let go once read, its view keeps it from being replaced or cut, so the
-// file at its name is the one mapped, and only a write in place can have changed it.
-WriteResult AsRead(const FileContent& content, std::string* err) {
-  if (content.mapping.data() == nullptr) return WriteResult::kWritten;
-  FileHandle again;
-  FileStamp now;
-  const bool measured = content.file.value != -1 ? StampOfFile(content.file, &now, err)
-                                                 : OpenForReading(content.path, &again, err) &&
-                                                       StampOfFile(again, &now, err);
-  CloseFile(&again);
-  if (!measured) return WriteResult::kFailed;
-  if (now == content.stamp) return WriteResult::kWritten;
-  *err = content.path + " was changed by another program since it was read";
-  return WriteResult::kChangedMeanwhile;
-}
-
 // The file content was read from, for its metadata: the one held since, or where none is held,
 // the file at its name, opened again into *again, when it is still the one read.
 WriteResult OpenAsRead(const FileContent& content, FileHandle* again, std::string* err) {
@@ -129,9 +111,9 @@ WriteResult PlaceFile(const Text& target, const std::vector<std::string_view>& p
       result = found == WriteResult::kWritten ? WriteResult::kFailed : found;
   }
   CloseFile(&again);
-  // The bytes came from the file read, in place or through the system: only a file unchanged
-  // since proves they are what was read. A write that failed because the file shrank under
-  // the mapping fails for that reason.
+  // The bytes came from the file read, in place or through the system, or were read from a
+  // file in the middle of another program's save: only a file unchanged since proves them.
+  // A write that failed because the file shrank under the mapping fails for that reason.
   std::string changed;
   if (AsRead(like, &changed) == WriteResult::kChangedMeanwhile) {
     *err = changed;
@@ -181,6 +163,21 @@ ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, 
     content->bytes = std::string_view();
   }
   return failure;
+}
+
+// Where the file was let go once read, it is opened again at its name: a view of it keeps it
+// from being replaced or cut there, and a copy's file that was replaced shows another identity.
+WriteResult AsRead(const FileContent& content, std::string* err) {
+  FileHandle again;
+  FileStamp now;
+  const bool measured = content.file.value != -1 ? StampOfFile(content.file, &now, err)
+                                                 : OpenForReading(content.path, &again, err) &&
+                                                       StampOfFile(again, &now, err);
+  CloseFile(&again);
+  if (!measured) return WriteResult::kFailed;
+  if (now == content.stamp) return WriteResult::kWritten;
+  *err = content.path + " was changed by another program since it was read";
+  return WriteResult::kChangedMeanwhile;
 }
 
 Text ReadFailureMessage(const Text& path, ReadFailure failure) {

@@ -39,6 +39,11 @@ struct FileContent {
 // held.
 ReadFailure ReadWholeFile(const Text& path, size_t limit, FileContent* content, std::string* err);
 
+// kWritten while the file content was read from is still as it was then, kChangedMeanwhile
+// once another program wrote to it or put another file at its name, kFailed when it cannot be
+// looked at. A text read in the middle of another program's save is found out here.
+WriteResult AsRead(const FileContent& content, std::string* err);
+
 // What the user is shown when path could not be read for failure (kCannotOpen or
 // kCannotMeasure): "Error opening file: <path>   Errorcode=<n>".
 Text ReadFailureMessage(const Text& path, ReadFailure failure);

@@ -128,6 +128,12 @@ EditResult EditLocked(const ProductDetails& details, Terminal& held, const EditS
       *err = library_path + " was cut short by another program while it was read";
       return {kSaveFailureText, Outcome::LibraryNotSaved};
     }
+    // A run that writes nothing reports on the text read, which is true of the library only if
+    // it stayed so: a text read in the middle of another program's save is read again.
+    if (!edit.changed && AsRead(library, err) == WriteResult::kChangedMeanwhile) {
+      ++attempt;
+      continue;
+    }
     if (!edit.caution_text.empty()) ShowMessage(held, edit.caution_text);
     // An unchanged text is not written: the same bytes again could only undo what another
     // program wrote since the read.
