@@ -71,10 +71,13 @@ TEST(FilesWin32, TemporaryNamesAndModels) {
     WriteRaw(folder.Path(TemporaryName("scenery.cfg", unique)), "");
   }
   std::string err;
-  EXPECT_EQ(WriteWholeFile(path, {"new"}, nullptr, &err), WriteResult::kFailed);
+  FileContent read, gone;
+  ASSERT_EQ(ReadWholeFile(path, 1 << 20, &read, &err), kReadDone);
+  EXPECT_EQ(WriteWholeFile(path, {"new"}, {read, {}}, &err), WriteResult::kFailed);
   EXPECT_EQ(ReadRaw(path), "old");
   const Text copy = folder.Path("copy.cfg");
-  EXPECT_EQ(WriteNewFile(copy, "x", folder.Path("gone.cfg"), &err), WriteResult::kWritten) << err;
+  gone.path = folder.Path("gone.cfg");
+  EXPECT_EQ(WriteNewFile(copy, "x", gone, &err), WriteResult::kWritten) << err;
   EXPECT_EQ(GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
