@@ -124,14 +124,15 @@ elif [ "$(id -u)" = 0 ]; then
       test -r owned/scenery.cfg -a -w owned/scenery.cfg &&
     [ "$(ls owned)" = scenery.cfg ]'
   # An owner outside the library's group hands the group's rights to a named entry; whom the
-  # mask held to reading stays there.
+  # mask held to reading stays there, as does a member of the run's group who read as another.
   mkdir -m 777 masked && library 12 masked/scenery.cfg && chown 1000:4243 masked/scenery.cfg
   setfacl -n -m u:1002:rw,g::rw,m::r masked/scenery.cfg
   setpriv --reuid=1000 --regid=1000 --clear-groups "$prog" "$tmp/masked" ADD "$prod" Masked \
     </dev/null >/dev/null
   reads() { setpriv "$@" test -r masked/scenery.cfg -a ! -w masked/scenery.cfg; }
   holds "ACL: no named entry gains a right" eval 'grep -q Title=Masked masked/scenery.cfg &&
-    reads --reuid=1002 --regid=1002 --clear-groups && reads --reuid=1003 --regid=1003 --groups=4243'
+    reads --reuid=1002 --regid=1002 --clear-groups && reads --reuid=1005 --regid=1000 \
+      --clear-groups && reads --reuid=1003 --regid=1003 --groups=4243'
 else
   echo "skipped: owner, group, ACL and other users need root (setpriv)"
 fi

@@ -120,9 +120,14 @@ bool KeepOwnerRights(int fd, const struct stat& old, const Text& like, std::stri
   std::vector<AclEntry> kept;
   if (owner_lost) kept.push_back({kUser, static_cast<uint16_t>(old.st_mode >> 6 & 7), old.st_uid});
   auto group = FindEntry(&entries, kGroupObj);
+  auto other = FindEntry(&entries, kOther);
   if (group_lost && group != entries.end()) {
-    kept.push_back({kGroup, static_cast<uint16_t>(std::exchange(group->perm, 0) & old_mask),
-                    static_cast<uint32_t>(old.st_gid)});
+    // The new group's members were others before, or of the old group: they keep what both had.
+    const uint16_t as_other = other != entries.end() ? other->perm : 0;
+    kept.push_back(
+        {kGroup,
+         static_cast<uint16_t>(std::exchange(group->perm, group->perm & as_other) & old_mask),
+         static_cast<uint32_t>(old.st_gid)});
   }
   uint16_t added = 0;
   for (const AclEntry& entry : kept) added |= entry.perm;
