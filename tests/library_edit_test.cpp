@@ -26,23 +26,17 @@ Text Edited(const Text& library, const ProductDetails& details) {
   return Applied(library, EditLibraryText(library, details, false));
 }
 
+// Hits inside values and at the end of longer key names count as well; the largest number
+// readable in 8 characters still adds safely.
 TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
-  struct Case {
-    Text library, header, layer;
-  };  // header and layer of the appended section
-  const auto area = [](const Text& header, const Text& layer) {
-    return header + "\r\nTitle=x\r\nlocal=y\r\nLayer=" + layer + "\r\n";
-  };
   // clang-format off
-  const Case cases[] = {
-      {area("[area.9]", "7"), "[Area.010]", "8"},
-      // Hits inside values and at the end of longer key names count as well.
-      {area("[Area.003]", "1") + "Title=old [area.41]\r\nBaseLayer=20\r\n", "[Area.042]", "21"},
-      // The largest number readable in 8 characters still adds safely.
-      {area("[Area.214748e4]", "1"), "[Area.2147480001]", "2"},
+  const struct { Text library, header, layer; } cases[] = {
+      {"[area.9]\r\nLayer=7\r\n", "[Area.010]", "8"},
+      {"[Area.003]\r\nLayer=1\r\nTitle=old [area.41]\r\nBaseLayer=20\r\n", "[Area.042]", "21"},
+      {"[Area.214748e4]\r\nLayer=1\r\n", "[Area.2147480001]", "2"},
   };
   // clang-format on
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(Edited(c.library, Product("ADD", "F", "T")),
               c.library + "\r\n" + c.header +
                   "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" + c.layer + "\r\n\r\n");
