@@ -10,10 +10,6 @@
 
 namespace {
 
-ProductDetails Product(const Text& action, const Text& folder, const Text& title) {
-  return ProductDetails{"C:\\Sim", action, folder, title};
-}
-
 // The library text after edit, written out.
 Text Applied(const Text& library, const LibraryEdit& edit) {
   Text text;
@@ -37,7 +33,7 @@ TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
   };
   // clang-format on
   for (const auto& c : cases) {
-    EXPECT_EQ(Edited(c.library, Product("ADD", "F", "T")),
+    EXPECT_EQ(Edited(c.library, {"C:\\Sim", "ADD", "F", "T"}),
               c.library + "\r\n" + c.header +
                   "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" + c.layer + "\r\n\r\n");
   }
@@ -56,7 +52,7 @@ TEST(EditLibraryText, RemoveCutsTheFirstWholeFolderMatchWithinItsGuard) {
   const Text first = section("002", "Other Title", "D:\\Addons\\Harbour", 324);
   const Text trailing = section("003", "Harbour", "D:\\Addons\\Harbour\\", 325);
   const Text end = section("004", "End", "D:\\End", 100);
-  const ProductDetails remove = Product("REMOVE", "D:\\Addons\\Harbour", "Harbour");
+  const ProductDetails remove{"C:\\Sim", "REMOVE", "D:\\Addons\\Harbour", "Harbour"};
   Text library = harbour2 + first + trailing + end;
   library = Edited(library, remove);
   EXPECT_EQ(library, harbour2 + "\r\n" + trailing + end);

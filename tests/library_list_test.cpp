@@ -34,6 +34,14 @@ TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
   for (const Case& c : cases) EXPECT_EQ(Rows(c.library), c.rows) << c.library;
 }
 
+// An entry is found, and its value ends, wherever the 64-byte steps of the walk fall.
+TEST(AppendListRows, EntriesAnywhereAgainstTheStepsOfTheWalk) {
+  for (size_t pad = 0; pad < 130; ++pad)
+    EXPECT_EQ(Rows("[Area.1]\r\nNote=" + Text(pad, 'x') + "\r\nTitle=ab\r\nLayer=7"),
+              "1\t7\t\tab\t\r\n")
+        << pad;
+}
+
 // A caller keeps the bytes not used and hands them in again with more: any cut of a library
 // into pieces gives the rows of the whole.
 TEST(AppendListRows, PiecesOfAnySizeGiveTheRowsOfTheWhole) {
