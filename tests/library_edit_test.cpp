@@ -10,10 +10,6 @@
 
 namespace {
 
-ProductDetails Product(const Text& action, const Text& folder, const Text& title) {
-  return ProductDetails{"C:\\Sim", action, folder, title};
-}
-
 // The library text after edit, written out.
 Text Applied(const Text& library, const LibraryEdit& edit) {
   Text text;
@@ -26,24 +22,18 @@ Text Edited(const Text& library, const ProductDetails& details) {
   return Applied(library, EditLibraryText(library, details, false));
 }
 
+// Hits inside values and at the end of longer key names count as well; the largest number
+// readable in 8 characters still adds safely.
 TEST(EditLibraryText, NewNumbersAreOneAboveTheHighest) {
-  struct Case {
-    Text library, header, layer;
-  };  // header and layer of the appended section
-  const auto area = [](const Text& header, const Text& layer) {
-    return header + "\r\nTitle=x\r\nlocal=y\r\nLayer=" + layer + "\r\n";
-  };
   // clang-format off
-  const Case cases[] = {
-      {area("[area.9]", "7"), "[Area.010]", "8"},
-      // Hits inside values and at the end of longer key names count as well.
-      {area("[Area.003]", "1") + "Title=old [area.41]\r\nBaseLayer=20\r\n", "[Area.042]", "21"},
-      // The largest number readable in 8 characters still adds safely.
-      {area("[Area.214748e4]", "1"), "[Area.2147480001]", "2"},
+  const struct { Text library, header, layer; } cases[] = {
+      {"[area.9]\r\nLayer=7\r\n", "[Area.010]", "8"},
+      {"[Area.003]\r\nLayer=1\r\nTitle=old [area.41]\r\nBaseLayer=20\r\n", "[Area.042]", "21"},
+      {"[Area.214748e4]\r\nLayer=1\r\n", "[Area.2147480001]", "2"},
   };
   // clang-format on
-  for (const Case& c : cases) {
-    EXPECT_EQ(Edited(c.library, Product("ADD", "F", "T")),
+  for (const auto& c : cases) {
+    EXPECT_EQ(Edited(c.library, {"C:\\Sim", "ADD", "F", "T"}),
               c.library + "\r\n" + c.header +
                   "\r\nTitle=T\r\nlocal=F\r\nActive=TRUE\r\nLayer=" + c.layer + "\r\n\r\n");
   }
@@ -62,7 +52,7 @@ TEST(EditLibraryText, RemoveCutsTheFirstWholeFolderMatchWithinItsGuard) {
   const Text first = section("002", "Other Title", "D:\\Addons\\Harbour", 324);
   const Text trailing = section("003", "Harbour", "D:\\Addons\\Harbour\\", 325);
   const Text end = section("004", "End", "D:\\End", 100);
-  const ProductDetails remove = Product("REMOVE", "D:\\Addons\\Harbour", "Harbour");
+  const ProductDetails remove{"C:\\Sim", "REMOVE", "D:\\Addons\\Harbour", "Harbour"};
   Text library = harbour2 + first + trailing + end;
   library = Edited(library, remove);
   EXPECT_EQ(library, harbour2 + "\r\n" + trailing + end);

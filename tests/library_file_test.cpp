@@ -8,14 +8,8 @@
 namespace {
 
 TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
-  struct Case {
-    Text text;
-    int pos;
-    char delimiter;
-    int32_t number;
-  };
   // clang-format off
-  const Case cases[] = {
+  const struct { Text text; int pos; char delimiter; int32_t number; } cases[] = {
       {"[Area.001]\r\nTitle=x", 1, '.', 1}, {"[Area. 7]", 1, '.', 7},  {"[Area.abc]", 1, '.', 0},
       {"[Area.5.9]", 1, '.', 5},            {"Layer=14\r\n", 1, '=', 14}, {"layer=2.5", 1, '=', 2},
       {"layer=3.5", 1, '=', 4},             {"[Area.-5]", 1, '.', -5},  {"[Area.7", 1, '.', 7},
@@ -27,7 +21,7 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
       {"[Area.214748e4]", 1, '.', 2147480000}, {"[Area.-2147e6]", 1, '.', -2147000000},
   };
   // clang-format on
-  for (const Case& c : cases)
+  for (const auto& c : cases)
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;
 }
 
@@ -35,16 +29,12 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
 // "Title=" or "Local=" 3000 times, then "X": every "=" almost opens the entry of 20 more and
 // an "X", which checking them one by one would make quadratic.
 TEST(ScanLibrary, MatchesWholeEntriesOnly) {
-  struct Case {
-    Text library, title, folder;
-    int position;
-  };
   Text titles, locals;
   for (int i = 0; i < 3000; ++i) titles += "Title=", locals += "Local=";
   const Text title_miss = titles.substr(0, 19 * 6) + "X", harbour = "D:\\Addons\\Harbour";
   const Text folder_miss = locals.substr(0, 19 * 6) + "X";
   // clang-format off
-  const Case cases[] = {
+  const struct { Text library, title, folder; int position; } cases[] = {
       {"Title=Alps\r\n", "Alps", "", 1}, {"x\r\nTITLE=ALPS", "alps", "", 4},  // at the very end
       {"Title=Alps \t\r\n", "Alps", "", 1}, {"Title=Alps\n", "Alps", "", 1},
       {"Title=Alps North\r\ntitle=alps\r\n", "Alps", "", 19},
@@ -66,12 +56,11 @@ TEST(ScanLibrary, MatchesWholeEntriesOnly) {
   };
   // clang-format on
   // Folders also as a REMOVE looks for them, past every stop but the folder's.
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const LibraryScan scan = ScanLibrary(c.library, c.title, c.folder);
     EXPECT_EQ(c.folder.empty() ? scan.title_pos : scan.folder_pos, c.position) << c.library;
-    if (!c.folder.empty()) {
+    if (!c.folder.empty())
       EXPECT_EQ(ScanLibrary(c.library, "", c.folder, true).folder_pos, c.position) << c.library;
-    }
   }
 }
 

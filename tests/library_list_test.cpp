@@ -34,13 +34,12 @@ TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
   for (const Case& c : cases) EXPECT_EQ(Rows(c.library), c.rows) << c.library;
 }
 
-// The walk looks at 64 bytes at a time: an entry is found, and its value ends, wherever the
-// steps fall.
+// An entry is found, and its value ends, wherever the 64-byte steps of the walk fall.
 TEST(AppendListRows, EntriesAnywhereAgainstTheStepsOfTheWalk) {
-  for (size_t pad = 0; pad < 130; ++pad) {
-    const Text library = "[Area.1]\r\nNote=" + Text(pad, 'x') + "\r\nTitle=ab\r\nLayer=7";
-    EXPECT_EQ(Rows(library), "1\t7\t\tab\t\r\n") << pad;
-  }
+  for (size_t pad = 0; pad < 130; ++pad)
+    EXPECT_EQ(Rows("[Area.1]\r\nNote=" + Text(pad, 'x') + "\r\nTitle=ab\r\nLayer=7"),
+              "1\t7\t\tab\t\r\n")
+        << pad;
 }
 
 // A caller keeps the bytes not used and hands them in again with more: any cut of a library

@@ -39,47 +39,30 @@ std::map<int, Text> Shown(int first, int count, std::map<int, Text> extra = {}) 
   return extra;
 }
 
-// rows: row -> what columns 1.. show; every other cell is blank.
-struct LayoutCase {
-  const char* name;
-  std::vector<Text> requests;
-  std::map<int, Text> rows;
-  int cursor_row, cursor_column;
-  bool pending;
-  int bells;
-};
-
 TEST(TextScreen, LaysOutRequestsOnPixels) {
+  const Text full24 = Lines(1, 24) + kFull;  // a character in the bottom-right cell
   // clang-format off
-  const LayoutCase cases[] = {
-      {"80 characters then CR LF leave an empty row", {kFull, "\r\n"}, {{1, kFull}}, 3, 1, false,
-       0},
-      {"the 81st character starts the next row", {kFull + "Z"}, {{1, kFull}, {2, "Z"}}, 2, 2,
-       false, 0},
-      {"25 lines, CR LF and a BEL: two scrolls, the BEL does not stop the second",
-       {Lines(1, 25), "\r\n\a"}, Shown(3, 23), 25, 1, false, 1},
-      {"a character in the bottom-right cell sets the pending break",
-       {Lines(1, 24) + kFull}, Shown(1, 24, {{25, kFull}}), 25, 80, true, 0},
-      {"the pending break and the message's CR LF scroll twice",
-       {Lines(1, 24) + kFull, "\r\n"}, Shown(3, 22, {{23, kFull}}), 25, 1, false, 0},
-      {"the pending break is taken before further text",
-       {Lines(1, 24) + kFull, "X"}, Shown(2, 23, {{24, kFull}, {25, "X"}}), 25, 2, false, 0},
-      {"line breaks below the grid scroll when the next character comes",
-       {Lines(1, 24) + Line(25) + "\n\n\nX"}, Shown(4, 22, {{25, "X"}}), 25, 2, false, 0},
-      {"a scroll of the whole grid or more clears it",
-       {Lines(1, 25) + Text(30, '\n') + "X"}, {{25, "X"}}, 25, 2, false, 0},
-      {"TAB writes blanks up to column 9", {"ABCDEFGHIJ", "\r\tZ"}, {{1, "        ZJ"}}, 1, 10,
-       false, 0},
-      {"BS stays in column 1 and moves left without erasing", {"\babc\b\bX"}, {{1, "aXc"}}, 1, 3,
-       false, 0},
-      {"LF alone and CR LF CR break one line each", {"  A\nB\r\n\rC"},
-       {{1, "  A"}, {2, "B"}, {3, "C"}}, 3, 2, false, 0},
-      {"control bytes and DEL are drawn", {Text("\0\x0b\x1b\x7f!", 5)},
-       {{1, Text("\0\x0b\x1b\x7f!", 5)}}, 1, 6, false, 0},
+  // rows: row -> what columns 1.. show; every other cell is blank.
+  const struct { std::vector<Text> requests; std::map<int, Text> rows;
+                 int cursor_row, cursor_column; bool pending; int bells; } cases[] = {
+      {{kFull, "\r\n"}, {{1, kFull}}, 3, 1, false, 0},  // CR LF after 80 leaves an empty row
+      {{kFull + "Z"}, {{1, kFull}, {2, "Z"}}, 2, 2, false, 0},  // the 81st starts a row
+      // Two scrolls: the BEL does not stop the second.
+      {{Lines(1, 25), "\r\n\a"}, Shown(3, 23), 25, 1, false, 1},
+      {{full24}, Shown(1, 24, {{25, kFull}}), 25, 80, true, 0},  // sets the pending break
+      {{full24, "\r\n"}, Shown(3, 22, {{23, kFull}}), 25, 1, false, 0},  // two scrolls
+      {{full24, "X"}, Shown(2, 23, {{24, kFull}, {25, "X"}}), 25, 2, false, 0},  // break first
+      // Line breaks below the grid scroll when the next character comes.
+      {{Lines(1, 24) + Line(25) + "\n\n\nX"}, Shown(4, 22, {{25, "X"}}), 25, 2, false, 0},
+      {{Lines(1, 25) + Text(30, '\n') + "X"}, {{25, "X"}}, 25, 2, false, 0},  // clears the grid
+      {{"ABCDEFGHIJ", "\r\tZ"}, {{1, "        ZJ"}}, 1, 10, false, 0},  // TAB: blanks to column 9
+      {{"\babc\b\bX"}, {{1, "aXc"}}, 1, 3, false, 0},  // BS stays in column 1, erases nothing
+      {{"  A\nB\r\n\rC"}, {{1, "  A"}, {2, "B"}, {3, "C"}}, 3, 2, false, 0},  // one line each
+      {{Text("\0\x0b\x1b\x7f!", 5)}, {{1, Text("\0\x0b\x1b\x7f!", 5)}}, 1, 6, false, 0},
   };
   // clang-format on
-  for (const LayoutCase& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "case " << &c - cases);
     TextScreen s = MakeTextScreen(640, 200);
     int bells = 0;
     for (const Text& request : c.requests) bells += PrintToScreen(s, request);
@@ -127,8 +110,7 @@ TEST(TextScreen, DirtyRowsAreTheChangedOnes) {
   EXPECT_EQ(dirty(), 25);
   s.dirty_rows.assign(25, false);
   PrintToScreen(s, Text(24, '\n') + "abc");
-  EXPECT_EQ(dirty(), 1);
-  EXPECT_TRUE(s.dirty_rows[24]);
+  EXPECT_TRUE(dirty() == 1 && s.dirty_rows[24]);
   PrintToScreen(s, "\n");
   EXPECT_EQ(dirty(), 25);
 }

@@ -58,12 +58,8 @@ TEST(Search, AgreesWithAPlainScan) {
 }
 
 TEST(TextToNumber, Table) {
-  struct Case {
-    Text t;
-    double want;
-  };
   // clang-format off
-  const Case cases[] = {
+  const struct { Text t; double want; } cases[] = {
       {"001]", 1}, {"  7", 7}, {"12abc", 12}, {"-3.5", -3.5}, {"1e2]", 100}, {"1e]", 1},
       {".5", 0.5}, {"5.", 5}, {"abc", 0}, {"", 0}, {"+7", 7}, {"-.5", -0.5}, {"- 5", 0},
       {"+-1", 0}, {".", 0}, {"1..5", 1}, {"\t\r 8", 8}, {"1E2", 100}, {"1e+2", 100},
@@ -78,21 +74,16 @@ TEST(TextToNumber, Table) {
       {"\t&H1F", 0},
   };
   // clang-format on
-  for (const Case& c : cases) EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
+  for (const auto& c : cases) EXPECT_EQ(TextToNumber(c.t), c.want) << c.t;
 }
 
 TEST(GetField, CutsAtTheDelimiterAndTrimsLineEnds) {
-  struct Case {
-    Text t, delimiter;
-    int n;
-    Text want;
-  };
-  const Case cases[] = {{"a,b,c", ",", 2, "b"},
-                        {"a,,b", ",", 2, ""},
-                        {"a", ",", 2, "a"},
-                        {",a", ",", 1, ",a"},
-                        {"x=5\n\r\n", "=", 2, "5\n"}};
-  for (const Case& c : cases) EXPECT_EQ(GetField(c.t, c.delimiter, c.n), c.want) << c.t;
+  // clang-format off
+  const struct { Text t, delimiter; int n; Text want; } cases[] = {
+      {"a,b,c", ",", 2, "b"}, {"a,,b", ",", 2, ""}, {"a", ",", 2, "a"}, {",a", ",", 1, ",a"},
+      {"x=5\n\r\n", "=", 2, "5\n"}};
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(GetField(c.t, c.delimiter, c.n), c.want) << c.t;
   EXPECT_EQ(ParentPath("C:\\Tool\\setup.exe", "\\", 1), "C:\\Tool");
   EXPECT_EQ(ParentPath("setup.exe", "\\", 1), "setup.exe");
 }
