@@ -202,7 +202,8 @@ stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /d
   for i in $(seq $n); do  # typed once the i-th caution waits with the echo off, or the run ended
     case $how in early) ;;
       "") within 60 eval '(($(shown | grep -o Caution | wc -l) >= i)) && raw' ;;
-      *) within 60 test -e rc ;; esac || check "keys: $1: the run came to its wait" 1
+      *) within 60 test -e rc ;; esac ||
+      check "keys: $1: the run came to its wait" 1 "run $i of $n, $(shown | grep -o Caution | wc -l) cautions shown"
     [ -n "$how$emu" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout \
       60 "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
     printf '%b' "$3" >&9
@@ -210,9 +211,11 @@ stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /d
   # "z" once the run ended and the shell after it reads with the echo off.
   within 60 eval '[ -e rc ] && raw' || check "keys: $1: the run ends" 1
   printf z >&9; wait $pid; exec 9>&-
-  holds "keys: $1" eval '[ "$(cat rc)" = "$code" ] && cmp -s mode.before mode.after &&
-    [ "$(cat next)" = z ] &&
-    { [ "$how" = job ] || [ "$(shown | tail -c 5)" = this. ]; }'
+  local next && next=$(cat next 2>/dev/null)
+  [ "$(cat rc 2>&1)" = "$code" ] && cmp -s mode.before mode.after && [ "$next" = z ] &&
+    { [ "$how" = job ] || [ "$(shown | tail -c 5)" = this. ]; }
+  check "keys: $1" $? "exit $(cat rc 2>&1), then '$next' read, the screen ending in \
+$(shown | tail -c 300)"
 }
 keys letter 0 x; keys "capital letter" 0 K; keys Esc 0 '\e'; keys arrow 0 '\e[A'
 keys "function key" 0 '\e[15;2~'; keys "keypad key" 0 '\eOP'; keys "input elsewhere" 0 '' elsewhere
