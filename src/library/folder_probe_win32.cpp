@@ -17,3 +17,8 @@ bool IsFolder(const Text& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+bool ListFolder(const Text&, std::vector<std::string>*) {
+  // Not measured on Windows: each folder is asked of the system.
+  return false;
+}

@@ -85,9 +85,9 @@ Outcome CheckSceneryLibrary(const Text& simulator_folder, Terminal& out, std::st
   if (ReadWholeFile(path, kLibrarySizeLimit, &library, err) != kReadDone)
     return Outcome::LibraryNotSaved;
   Text lines;
+  FolderProbe folders(simulator_folder);
   const CheckCount count = CheckLibraryText(
-      library.bytes,
-      [&](std::string_view folder) { return IsFolder(EntryFolder(simulator_folder, folder)); },
+      library.bytes, [&](std::string_view folder) { return folders.EntryExists(folder); },
       [&](const Finding& finding) {
         lines += FindingLine(finding);
         if (lines.size() >= kPiece) out.Print(std::exchange(lines, Text()));

@@ -1,7 +1,9 @@
 #include "library_check.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
-#include <unordered_map>
+#include <vector>
 
 #include "library_file.h"
 #include "library_list.h"
@@ -36,6 +38,45 @@ struct NoCaseEqual {
   }
 };
 
+// Area and layer numbers, which mostly count up one by one, hashed to neighbouring places so
+// that a table far larger than the caches is walked in order; the higher bits folded in keep
+// numbers a power of two apart from piling onto one place.
+struct NumberHash {
+  size_t operator()(int32_t n) const {
+    const uint32_t u = static_cast<uint32_t>(n);
+    return u ^ (u >> 11) ^ (u >> 22);
+  }
+};
+
+// The first line each key was noted on, in one flat table sized for all keys at once: a
+// lookup touches one place in memory, where a node-based map touches three, and a library of
+// a million sections outgrows every cache.
+template <typename Key, typename Hash, typename Equal = std::equal_to<Key>>
+class FirstLines {
+ public:
+  explicit FirstLines(size_t keys) : slots_(std::bit_ceil(keys + keys / 2 + 1)) {}
+
+  // The line key was first noted on; line itself, noted, when key is new. line is above 0.
+  int Note(const Key& key, int line) {
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = Hash()(key) & mask;; at = (at + 1) & mask) {
+      Slot& slot = slots_[at];
+      if (slot.line == 0) {
+        slot = {key, line};
+        return line;
+      }
+      if (Equal()(slot.key, key)) return slot.line;
+    }
+  }
+
+ private:
+  struct Slot {
+    Key key{};
+    int line = 0;  // 0: free
+  };
+  std::vector<Slot> slots_;
+};
+
 // The line ends in text: LF, CR LF and a CR that no LF follows inside text.
 int LineEnds(std::string_view text) {
   int ends = 0;
@@ -54,10 +95,16 @@ Text Quoted(std::string_view value) {
 // Walks the sections in order and reports what each one adds to what the earlier ones held.
 class SectionChecker {
  public:
-  SectionChecker(std::string_view library,
+  // sections is at least the number of sections in library.
+  SectionChecker(std::string_view library, size_t sections,
                  const std::function<bool(std::string_view)>& folder_exists,
                  const std::function<void(const Finding&)>& report)
-      : library_(library), folder_exists_(folder_exists), report_(report) {}
+      : library_(library),
+        folder_exists_(folder_exists),
+        report_(report),
+        areas_(sections),
+        layers_(sections),
+        folders_(sections) {}
 
   void Check(const AreaSection& section) {
     const size_t offset = section.text.data() - library_.data();
@@ -66,35 +113,29 @@ class SectionChecker {
     const int line = line_ + 1;
 
     const int32_t area = NumberAfter(section.text, 1, '.');
-    if (area > 0) {
-      const auto [first, added] = areas_.emplace(area, line);
-      if (!added)
-        Report(line, Problem::SameAreaNumber,
-               "area " + Escaped(section.area) + " has the number of the area on line " +
-                   NumberToText(first->second));
-    }
+    const int area_line = area > 0 ? areas_.Note(area, line) : line;
+    if (area_line != line)
+      Report(line, Problem::SameAreaNumber,
+             "area " + Escaped(section.area) + " has the number of the area on line " +
+                 NumberToText(area_line));
     const int32_t layer =
         section.layer.at > 0 ? NumberAfter(section.text, section.layer.at, '=') : 0;
-    if (layer > 0) {
-      const auto [first, added] = layers_.emplace(layer, line);
-      if (!added)
-        Report(line, Problem::SameLayer,
-               "layer " + NumberToText(layer) + " is also the layer of the section on line " +
-                   NumberToText(first->second));
-    }
+    const int layer_line = layer > 0 ? layers_.Note(layer, line) : line;
+    if (layer_line != line)
+      Report(line, Problem::SameLayer,
+             "layer " + NumberToText(layer) + " is also the layer of the section on line " +
+                 NumberToText(layer_line));
     if (section.folder.at == 0)
       Report(line, Problem::NoFolderEntry, "the section has no folder entry (local=)");
     if (section.layer.at == 0)
       Report(line, Problem::NoLayerEntry, "the section has no layer entry (Layer=)");
     if (section.folder.at == 0) return;
     const std::string_view key = FolderKey(section.folder.value);
-    if (!key.empty()) {
-      const auto [first, added] = folders_.emplace(key, line);
-      if (!added)
-        Report(line, Problem::SameFolder,
-               "folder " + Quoted(section.folder.value) + " is also registered on line " +
-                   NumberToText(first->second));
-    }
+    const int folder_line = key.empty() ? line : folders_.Note(key, line);
+    if (folder_line != line)
+      Report(line, Problem::SameFolder,
+             "folder " + Quoted(section.folder.value) + " is also registered on line " +
+                 NumberToText(folder_line));
     if (!folder_exists_(section.folder.value))
       Report(line, Problem::MissingFolder,
              "folder " + Quoted(section.folder.value) + " does not exist");
@@ -119,8 +160,8 @@ class SectionChecker {
   const std::function<void(const Finding&)>& report_;
   size_t counted_ = 0;  // line ends before this index are in line_
   int line_ = 0;
-  std::unordered_map<int32_t, int> areas_, layers_;  // number: the first line that has it
-  std::unordered_map<std::string_view, int, NoCaseHash, NoCaseEqual> folders_;
+  FirstLines<int32_t, NumberHash> areas_, layers_;
+  FirstLines<std::string_view, NoCaseHash, NoCaseEqual> folders_;
 };
 
 }  // namespace
@@ -128,7 +169,9 @@ class SectionChecker {
 CheckCount CheckLibraryText(std::string_view library,
                             const std::function<bool(std::string_view)>& folder_exists,
                             const std::function<void(const Finding&)>& report) {
-  SectionChecker checker(library, folder_exists, report);
+  // Every section begins with "[", so its count bounds theirs.
+  SectionChecker checker(library, std::count(library.begin(), library.end(), '['), folder_exists,
+                         report);
   const auto starts = [&](const char* mark) { return library.substr(0, 2) == mark; };
   if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
     checker.Report(1, Problem::Utf16,
