@@ -190,7 +190,7 @@ export SHELL=/bin/bash  # the shell of script; sh has no read -s
 printf '@"%s" %%1 "%s" ADD "%s" Other\r\n' "$(winpath "$prog")" "$sim" "$product" | sed p >twice.bat
 shown() { sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' screen | tr -d '\r\n'; }  # without Wine's escapes
 raw() { stty -F "$(cat tty)" -a 2>/dev/null | grep -qw -- -echo; }  # the terminal echoes nothing
-keys() {
+keys_once() {
   local code=$2 how=${4:-} && local cmd="'$prog' ${how##[!-]*} '$sim' ADD '$product' Other" n=1
   [ -z "$emu" ] || cmd="$emu cmd /c '$(winpath "$tmp/twice.bat")' ${how##[!-]*}" n=2
   case $how in job) cmd="set -m; $cmd & wait \$!" ;; elsewhere) cmd+=" </dev/null" ;; esac
@@ -216,6 +216,16 @@ stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /d
     { [ "$how" = job ] || [ "$(shown | tail -c 5)" = this. ]; }
   check "keys: $1" $? "exit $(cat rc 2>&1), then '$next' read, the screen ending in \
 $(shown | tail -c 300)"
+}
+# Under load in CI, Wine's console on a pseudo-terminal has once not come to a run's wait (the
+# cause is not found): a case that fails under Wine runs once more, its first failures kept in
+# the log above a note.
+keys() {
+  local before=$failed passed_before=$passed
+  keys_once "$@"
+  [ -n "$emu" ] && [ "$failed" != "$before" ] || return 0
+  echo "note: keys: $1 failed as above once; run again" && failed=$before passed=$passed_before
+  keys_once "$@"
 }
 keys letter 0 x; keys "capital letter" 0 K; keys Esc 0 '\e'; keys arrow 0 '\e[A'
 keys "function key" 0 '\e[15;2~'; keys "keypad key" 0 '\eOP'; keys "input elsewhere" 0 '' elsewhere
