@@ -24,9 +24,9 @@ inline Bytes16 Load16(const char* p) {
 // One bit for each of 16 bytes that are 0 or 255, bit j for byte j.
 inline uint64_t BitsOf(Bytes16 flags) {
 #if defined(__SSE2__)
-  // One instruction where there is one: the rest below took a third of the scans' time.
+  // One instruction; the portable sum below cost the LIST walk a tenth of its time.
   return static_cast<uint16_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(flags)));
-#endif
+#else
   // Each flag keeps its own bit; eight such bits add up without carries, and a multiplication
   // adds the eight bytes of a word into its top byte.
   const Bytes16 weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
@@ -35,4 +35,5 @@ inline uint64_t BitsOf(Bytes16 flags) {
   std::memcpy(words, &bits, sizeof words);
   const uint64_t sum = 0x0101010101010101;
   return (words[0] * sum) >> 56 | ((words[1] * sum) >> 56) << 8;
+#endif
 }
