@@ -29,6 +29,9 @@ TEST(AppendListRows, FieldsAreTheFirstEntriesFoundAsTheEditFindsThem) {
       {"[Area.1]\r\nTitle= A\tB%\r\nLocal=\\\\srv\\x\x7f\r\n",
        "1\t\t\t A%09B%25\t\\\\srv\\x%7F\r\n"},
       {Text("[Area.2]\nTitle=\x01\0z\n", 19), "2\t\t\t%01%00z\t\r\n"},
+      // ... in the number too, and past a value's first 16 bytes.
+      {"[Area.%1]\nLayer=2\n", "%251\t2\t\t\t\r\n"},
+      {"[Area.3]\nTitle=0123456789abcdef\x01\n", "3\t\t\t0123456789abcdef%01\t\r\n"},
       {"no sections\r\nTitle=x\r\n", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Rows(c.library), c.rows) << c.library;

@@ -30,65 +30,67 @@ bool IsHeader(std::string_view s, size_t at) { return KeyBefore(s, at + kHeaderL
 // True for the bytes AppendEscaped escapes.
 bool IsEscaped(unsigned char c) { return c < 32 || c == 127 || c == '%'; }
 
-// The bits from bit n up; none when n is 64.
-uint64_t BitsFrom(size_t n) { return n >= 64 ? 0 : ~uint64_t{0} << n; }
-
-// What the walk looks for among 64 bytes, bit j for the byte j places on.
-struct Block {
-  uint64_t stops = 0;      // "[", "=" and the bytes to escape but line ends
-  uint64_t line_ends = 0;  // CR and LF
-};
-
-// The block of the 64 bytes from p, which must all be readable.
-Block BlockOf(const char* p) {
-  Block block;
+// The "[" and "=" among the 64 bytes of text from index i, bit j for the byte j places on; none
+// past its end.
+uint64_t StopsAt(std::string_view text, size_t i) {
+  char tail[64] = {};
+  const char* p = text.data() + i;
+  if (text.size() - i < 64) p = static_cast<const char*>(std::memcpy(tail, p, text.size() - i));
+  uint64_t stops = 0;
   for (int b = 0; b < 64; b += 16) {
     const Bytes16 v = Load16(p + b);
-    const Bytes16 ends = (v == '\r') | (v == '\n');
-    const Bytes16 escaped = (v < 32) | (v == 127) | (v == '%');
-    block.stops |= BitsOf((v == '[') | (v == '=') | (escaped & ~ends)) << b;
-    block.line_ends |= BitsOf(ends) << b;
+    stops |= BitsOf((v == '[') | (v == '=')) << b;
   }
-  return block;
+  return stops;
 }
 
-// The block of the 64 bytes of text from index i; none past its end.
-Block BlockAt(std::string_view text, size_t i) {
-  const size_t left = text.size() - i;
-  if (left >= 64) return BlockOf(text.data() + i);
-  char tail[64] = {};
-  std::memcpy(tail, text.data() + i, left);
-  Block block = BlockOf(tail);
-  block.stops &= ~BitsFrom(left);  // the zeros behind text would be bytes to escape
-  return block;
+// How a value runs from index from of text: up to its first line end, or limit.
+struct ValueRun {
+  size_t length = 0;
+  bool plain = true;  // none of its bytes is one that AppendEscaped escapes
+};
+
+// Sixteen bytes at a time, like the walk: nearly every value ends within one or two steps.
+ValueRun RunAt(std::string_view text, size_t from, size_t limit) {
+  ValueRun run;
+  for (size_t i = from;; i += 16) {
+    char tail[16] = {};
+    const char* p = text.data() + i;
+    if (text.size() - i < 16) p = static_cast<const char*>(std::memcpy(tail, p, text.size() - i));
+    const Bytes16 v = Load16(p);
+    const uint64_t ends = BitsOf((v == '\r') | (v == '\n')) | 1 << 16;  // 16: none here
+    const uint64_t escaped = BitsOf((v < 32) | (v == 127) | (v == '%'));
+    const size_t stop = std::min<size_t>(std::countr_zero(ends), limit - i);
+    if ((escaped & ((uint64_t{1} << stop) - 1)) != 0) run.plain = false;
+    if (stop < 16) {
+      run.length = i + stop - from;
+      return run;
+    }
+  }
 }
 
-// The section that the walk is in: its entries are kept as their "=" comes by, and each value
-// stays open until the blocks show its line end, or the section ends first.
+// The section that the walk is in: its entries are kept as their "=" comes by, and their values
+// are ended when the section ends.
 class SectionReader {
  public:
   void Start(std::string_view text, size_t header) {
     // Field by field: a whole new AreaSection copied in stalled on its own fresh stores.
     read_.layer = read_.active = read_.title = read_.folder = SectionEntry();
     read_.plain = true;
-    open_count_ = 0;
     start_ = header;
     // The number is short, and it ends by the next header at the latest: a look at each byte
-    // costs less here than a block.
+    // costs less here than a vector.
     size_t end = header + kHeaderLength;
     while (end < text.size() && text[end] != ']' && text[end] != '\r' && text[end] != '\n' &&
-           (text[end] != '[' || !IsHeader(text, end)))
+           (text[end] != '[' || !IsHeader(text, end))) {
+      if (IsEscaped(text[end])) read_.plain = false;
       ++end;
+    }
     read_.area = text.substr(header + kHeaderLength, end - (header + kHeaderLength));
   }
 
-  // A stop inside the section, at index at of the block from index i: an "=", or a byte to
-  // escape.
-  void At(std::string_view text, size_t at, const Block& block, size_t i) {
-    if (text[at] != '=') {
-      if (text[at] != '[') read_.plain = false;
-      return;
-    }
+  // An "=" at index at, inside the section.
+  void At(std::string_view text, size_t at) {
     // The letter before the "=" tells which key it may end.
     switch (Upper(text[at - 1])) {
       case 'R': Keep(text, at, "LAYER", read_.layer); break;
@@ -97,37 +99,18 @@ class SectionReader {
         Keep(text, at, "ACTIVE", read_.active);
         break;
       case 'L': Keep(text, at, "LOCAL", read_.folder); break;
-      default: return;
-    }
-    EndValues(text, block, i);
-  }
-
-  // Ends each open value at the first line end after its start in the block from index i.
-  void EndValues(std::string_view text, const Block& block, size_t i) {
-    for (int k = 0; k < open_count_;) {
-      std::string_view& value = *open_[k];
-      const size_t from = value.data() - text.data();
-      const uint64_t ends = block.line_ends & BitsFrom(from > i ? from - i : 0);
-      if (ends == 0) {
-        ++k;
-        continue;
-      }
-      value = std::string_view(value.data(), i + std::countr_zero(ends) - from);
-      open_[k] = open_[--open_count_];
     }
   }
 
   // The section, ending at index end of text.
   const AreaSection& Finish(std::string_view text, size_t end) {
     read_.text = text.substr(start_, end - start_);
-    const char* limit = text.data() + end;
-    for (int k = 0; k < open_count_; ++k)
-      *open_[k] = std::string_view(open_[k]->data(), limit - open_[k]->data());
-    open_count_ = 0;
-    for (std::string_view* value :
-         {&read_.layer.value, &read_.active.value, &read_.title.value, &read_.folder.value}) {
-      if (value->data() + value->size() > limit)
-        *value = std::string_view(value->data(), limit - value->data());
+    for (SectionEntry* entry : {&read_.layer, &read_.active, &read_.title, &read_.folder}) {
+      if (entry->at == 0) continue;
+      const size_t from = entry->value.data() - text.data();
+      const ValueRun run = RunAt(text, from, end);
+      entry->value = text.substr(from, run.length);
+      if (!run.plain) read_.plain = false;
     }
     return read_;
   }
@@ -138,13 +121,10 @@ class SectionReader {
     if (entry.at != 0 || eq < start_ + key.size() || !KeyBefore(text, eq, key)) return;
     entry.at = static_cast<int>(eq - key.size() - start_) + 1;
     entry.value = text.substr(eq + 1, 0);
-    open_[open_count_++] = &entry.value;
   }
 
   AreaSection read_;
-  size_t start_ = 0;                // index of the header's "["
-  std::string_view* open_[4] = {};  // the values whose line end is still to come
-  int open_count_ = 0;
+  size_t start_ = 0;  // index of the header's "["
 };
 
 // VisitAreaSections, with visit called directly: one pass over text, 64 bytes at a time, that
@@ -154,16 +134,15 @@ size_t WalkAreaSections(std::string_view text, bool at_end, Visit visit) {
   SectionReader reader;
   size_t header = std::string_view::npos;  // of the section being read
   for (size_t i = 0; i < text.size(); i += 64) {
-    const Block block = BlockAt(text, i);
-    if (header != std::string_view::npos) reader.EndValues(text, block, i);
-    for (uint64_t stops = block.stops; stops != 0; stops &= stops - 1) {
+    for (uint64_t stops = StopsAt(text, i); stops != 0; stops &= stops - 1) {
       const size_t at = i + std::countr_zero(stops);
-      if (text[at] == '[' && IsHeader(text, at)) {
+      if (text[at] == '[') {
+        if (!IsHeader(text, at)) continue;
         if (header != std::string_view::npos) visit(reader.Finish(text, at));
         reader.Start(text, at);
         header = at;
       } else if (header != std::string_view::npos) {
-        reader.At(text, at, block, i);
+        reader.At(text, at);
       }
     }
   }

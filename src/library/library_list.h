@@ -20,7 +20,7 @@ struct AreaSection {
   std::string_view text;
   std::string_view area;  // the header's number as written: up to "]", a line end or the end
   SectionEntry layer, active, title, folder;  // "Layer=", "Active=", "Title=", "Local="
-  bool plain = true;  // no byte in text but line ends is one that AppendEscaped escapes
+  bool plain = true;  // no byte of area and the four values is one that AppendEscaped escapes
 };
 
 // The heading line of LIST, CR LF included.
