@@ -132,6 +132,7 @@ if [ -n "$emu" ]; then
   deep="$tmp/$(printf 'd%.0s' {1..150})/$(printf 'e%.0s' {1..150})" && mkdir -p "$deep"
   edited "a library past MAX_PATH" "$(winpath "$deep")" "$deep/scenery.cfg" "$product"
   edited "a product folder as a device path" "$sim" sim/scenery.cfg "\\\\.\\$product"
+  edited "a library as a device path in slashes" "//?/${sim//\\//}" sim/scenery.cfg "$product"
   # A user who may only read the lock file still takes part in the lock.
   rm -rf sim/scenery.cfg* && touch sim/scenery.cfg.sceneryreg-lock
   chmod 444 sim/scenery.cfg.sceneryreg-lock
