@@ -140,6 +140,10 @@ if [ -n "$emu" ]; then
   rm -f sim/scenery.cfg.sceneryreg-lock
   # A run that cannot hold the lock changes nothing: here a folder stands at the lock file's name.
   row "lock file a folder" 17 sample.cfg-lock sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" x
+  # Nor where a link there leads to nothing: the run makes no file through it.
+  rm -r sim/scenery.cfg.sceneryreg-lock && ln -s "$tmp/planted" sim/scenery.cfg.sceneryreg-lock
+  run --unattended "$sim" ADD "$product" x
+  holds "no file made through a link at the lock's name" eval '[ $rc = 17 ] && [ ! -e planted ]'
   # Forward slashes are separators too.
   slashed=${product//\\//} && report 13 "$title" "$slashed"
   { cat sample.cfg; section 013 13 "$title" "$slashed"; } > slashed.cfg
