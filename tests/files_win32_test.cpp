@@ -8,6 +8,8 @@
 
 #include "file_security_win32.h"
 #include "files.h"
+#include "inspect.h"
+#include "library_file.h"
 #include "rename_win32.h"
 #include "start_win32.h"
 #include "support_fixtures.h"
@@ -37,25 +39,33 @@ TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
   EXPECT_EQ(content.bytes, "library");
 }
 
-// Only a library that is not there is missing: one held by a program writing it is a failure
-// to read, whose reason is kept.
+// Only a library that is not there is missing, to LIST and CHECK too: one held by a program
+// writing it is a failure to read, whose reason is kept.
 TEST(FilesWin32, WhatIsAtALibraryPath) {
   ScratchFolder folder;
-  for (const char* name : {"plain.cfg", "busy.cfg"}) WriteRaw(folder.Path(name), "x");
-  CreateDirectoryA(folder.Path("folder.cfg").c_str(), nullptr);
-  HANDLE writer = CreateFileA(folder.Path("busy.cfg").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  for (const char* name : {"plain", "busy", "folder"})
+    CreateDirectoryA(folder.Path(name).c_str(), nullptr);
+  for (const char* name : {"plain", "busy"})
+    WriteRaw(LibraryPath(folder.Path(name)), "[Area.1]\r\nLocal=.\r\nLayer=1\r\n");
+  CreateDirectoryA(LibraryPath(folder.Path("folder")).c_str(), nullptr);
+  HANDLE writer = CreateFileA(LibraryPath(folder.Path("busy")).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   const struct {
     const char* name;
     Presence found;
-  } rows[] = {{"plain.cfg", Presence::kPresent},
-              {"nowhere.cfg", Presence::kAbsent},
-              {"folder.cfg", Presence::kAbsent},
-              {"busy.cfg", Presence::kFailed}};
+    Outcome inspected;
+  } rows[] = {{"plain", Presence::kPresent, Outcome::Done},
+              {"nowhere", Presence::kAbsent, Outcome::LibraryNotFound},
+              {"folder", Presence::kAbsent, Outcome::LibraryNotFound},
+              {"busy", Presence::kFailed, Outcome::LibraryNotSaved}};
   for (const auto& row : rows) {
     std::string err;
-    EXPECT_EQ(FileExists(folder.Path(row.name), &err), row.found) << row.name << ": " << err;
+    RecordingTerminal out;
+    const Text simulator = folder.Path(row.name);
+    EXPECT_EQ(FileExists(LibraryPath(simulator), &err), row.found) << row.name << ": " << err;
+    EXPECT_EQ(ListSceneryLibrary(simulator, out, &err), row.inspected) << row.name;
+    EXPECT_EQ(CheckSceneryLibrary(simulator, out, &err), row.inspected) << row.name;
   }
   CloseHandle(writer);
 }

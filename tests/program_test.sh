@@ -132,6 +132,7 @@ if [ -n "$emu" ]; then
   deep="$tmp/$(printf 'd%.0s' {1..150})/$(printf 'e%.0s' {1..150})" && mkdir -p "$deep"
   edited "a library past MAX_PATH" "$(winpath "$deep")" "$deep/scenery.cfg" "$product"
   edited "a product folder as a device path" "$sim" sim/scenery.cfg "\\\\.\\$product"
+  edited "a library as a device path in slashes" "//?/${sim//\\//}" sim/scenery.cfg "$product"
   # A user who may only read the lock file still takes part in the lock.
   rm -rf sim/scenery.cfg* && touch sim/scenery.cfg.sceneryreg-lock
   chmod 444 sim/scenery.cfg.sceneryreg-lock
@@ -139,6 +140,10 @@ if [ -n "$emu" ]; then
   rm -f sim/scenery.cfg.sceneryreg-lock
   # A run that cannot hold the lock changes nothing: here a folder stands at the lock file's name.
   row "lock file a folder" 17 sample.cfg-lock sample.cfg "$SAVE_FAILED$CRLF" "$sim" ADD "$product" x
+  # Nor where a link there leads to nothing: the run makes no file through it.
+  rm -r sim/scenery.cfg.sceneryreg-lock && ln -s "$tmp/planted" sim/scenery.cfg.sceneryreg-lock
+  run --unattended "$sim" ADD "$product" x
+  holds "no file made through a link at the lock's name" eval '[ $rc = 17 ] && [ ! -e planted ]'
   # Forward slashes are separators too.
   slashed=${product//\\//} && report 13 "$title" "$slashed"
   { cat sample.cfg; section 013 13 "$title" "$slashed"; } > slashed.cfg

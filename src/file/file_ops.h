@@ -40,6 +40,10 @@ bool StampOfFile(FileHandle file, FileStamp* stamp, std::string* err);
 // What the file that path leads to is now.
 bool StampAtPath(const Text& path, FileStamp* stamp, std::string* err);
 
+// Whether the open file is a regular file on a disk; false, with the reason in *err, for a
+// device, pipe or socket, whose bytes are no library.
+bool IsDiskFile(FileHandle file, const Text& path, std::string* err);
+
 // The length of an open file (0 for a device that has none).
 bool MeasureFile(FileHandle file, int64_t* length, std::string* err);
 

@@ -97,6 +97,13 @@ bool StampAtPath(const Text& path, FileStamp* stamp, std::string* err) {
   return true;
 }
 
+bool IsDiskFile(FileHandle file, const Text& path, std::string* err) {
+  struct stat st;
+  if (fstat(Fd(file), &st) != 0) return Fail(err, "cannot inspect " + path);
+  if (!S_ISREG(st.st_mode)) *err = path + " is not a regular file";
+  return S_ISREG(st.st_mode);
+}
+
 bool MeasureFile(FileHandle file, int64_t* length, std::string* err) {
   off_t end = lseek(Fd(file), 0, SEEK_END);
   if (end < 0 || lseek(Fd(file), 0, SEEK_SET) != 0) return Fail(err, "cannot measure the file");

@@ -233,6 +233,13 @@ bool StampAtPath(const Text& path, FileStamp* stamp, std::string* err) {
   return ok;
 }
 
+bool IsDiskFile(FileHandle file, const Text& path, std::string* err) {
+  // A folder does not open for reading; a pipe or a device at a path does.
+  if (GetFileType(Handle(file)) == FILE_TYPE_DISK) return true;
+  *err = path + " is not a regular file";
+  return false;
+}
+
 bool MeasureFile(FileHandle file, int64_t* length, std::string* err) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(Handle(file), &size)) return Fail(err, "cannot measure the file");

@@ -25,16 +25,24 @@ class RangeLock : public LibraryLock {
 };
 
 // Opens the lock file itself, never what a link or junction planted at its name leads to: an
-// elevated run would otherwise create or lock a file of the planter's choosing.
+// elevated run would otherwise create or lock a file of the planter's choosing. A missing one is
+// created only where nothing at all is at the name: CREATE_NEW fails on a dangling link too,
+// where a system that follows links (Wine) would create its target. Another run may create the
+// lock file between the two calls: that is tried again.
 HANDLE OpenLockFile(const Text& path, std::string* err) {
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const DWORD flags = FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT;
+  const DWORD access = GENERIC_READ | GENERIC_WRITE;
   const std::wstring wide = LongPath(path);
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
-                            flags, nullptr);
-  // A user who may only read the lock file still takes part: a range lock needs read access.
-  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
-    file = CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 5 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    file = CreateFileW(wide.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    // A user who may only read the lock file still takes part: a range lock needs read access.
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+      file = CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND)
+      file = CreateFileW(wide.c_str(), access, share, nullptr, CREATE_NEW, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (file == INVALID_HANDLE_VALUE) {
     *err = "cannot open the lock file " + path + ": " + SystemError();

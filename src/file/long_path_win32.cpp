@@ -34,9 +34,11 @@ bool Narrow(const std::wstring& wide, Text* text) {
 
 std::wstring LongPath(const Text& path) {
   std::wstring wide = Wide(path);
-  // Past \\?\ the system takes every character literally, "/" and ".." included.
+  // Past \\?\ the system takes every character literally, "/" and ".." included. With a
+  // "/" among its separators ("//?/"), it is a device path that the system normalizes, as \\.\.
   if (StartsWith(wide, L"\\\\?\\")) return wide;
   std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  if (StartsWith(wide, L"\\\\?\\")) wide[2] = L'.';
   const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   std::wstring full(size, L'\0');
   full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));

@@ -30,7 +30,8 @@ Text TooLarge(const Text& path) {
 
 Outcome ListOpenFile(FileHandle file, const Text& path, Terminal& out, std::string* err) {
   int64_t length = 0;
-  if (!MeasureFile(file, &length, err)) return Outcome::LibraryNotSaved;
+  if (!IsDiskFile(file, path, err) || !MeasureFile(file, &length, err))
+    return Outcome::LibraryNotSaved;
   if (static_cast<uint64_t>(length) > kLibrarySizeLimit) {
     *err = TooLarge(path);
     return Outcome::LibraryNotSaved;
@@ -72,7 +73,8 @@ Outcome ListOpenFile(FileHandle file, const Text& path, Terminal& out, std::stri
 Outcome ListSceneryLibrary(const Text& simulator_folder, Terminal& out, std::string* err) {
   const Text path = LibraryPath(simulator_folder);
   FileHandle file;
-  if (!OpenForReading(path, &file, err)) return Outcome::LibraryNotFound;
+  if (!OpenForReading(path, &file, err))
+    return NoFileAt(path) ? Outcome::LibraryNotFound : Outcome::LibraryNotSaved;
   const Outcome outcome = ListOpenFile(file, path, out, err);
   CloseFile(&file);
   return outcome;
@@ -80,7 +82,9 @@ Outcome ListSceneryLibrary(const Text& simulator_folder, Terminal& out, std::str
 
 Outcome CheckSceneryLibrary(const Text& simulator_folder, Terminal& out, std::string* err) {
   const Text path = LibraryPath(simulator_folder);
-  if (FileExists(path, err) != Presence::kPresent) return Outcome::LibraryNotFound;
+  const Presence present = FileExists(path, err);
+  if (present != Presence::kPresent)
+    return present == Presence::kAbsent ? Outcome::LibraryNotFound : Outcome::LibraryNotSaved;
   FileContent library;
   if (ReadWholeFile(path, kLibrarySizeLimit, &library, err) != kReadDone)
     return Outcome::LibraryNotSaved;
