@@ -44,14 +44,11 @@ dry "add to a last line unended"  unended.cfg  "$sim" ADD "$prod" Demo
 dry "add to CR line ends"         cr.cfg       "$sim" ADD "$prod" Demo
 dry "remove the last section"     added.cfg    "$sim" REMOVE "$prod" Demo
 dry "remove from the middle"      sample.cfg   "$sim" Remove "$harbour" x
-dry "remove from CR line ends"    cr.cfg       "$sim" REMOVE "$harbour" x
 dry "already registered"          added.cfg    "$sim" ADD "$prod" Demo
 dry "title taken"                 added.cfg    "$sim" ADD "$sim" Demo
 dry "nothing to remove"           sample.cfg   "$sim" REMOVE "$prod" Demo
 dry "wrong action"                sample.cfg   "$sim" MOVE "$prod" Demo
 dry "no library"                  sample.cfg   "$sim/none" ADD "$prod" Demo
-holds "the installer's question: exit 10 when registered" eval \
-  'cp added.cfg sim/scenery.cfg && run --dry-run "$sim" ADD "$prod" Demo && [ $rc = 10 ]'
 
 # listed NAME CODE LIBRARY OUTPUT [ARGS...]: LIST (or ARGS) on LIBRARY (none: no file; folder:
 # a folder) prints OUTPUT, exits CODE, writes nothing and gives a reason when it fails.
@@ -79,8 +76,6 @@ big=$(awk 'BEGIN { for (i = 1; i <= 5000; i++) printf "%03d\t%d\tTRUE\tGenerated
 big=${big%x}
 #      name                     code library    output
 listed "LIST"                   0  small.cfg    "$H$rows"
-listed "LIST, any case"         0  small.cfg    "$H$rows" "$sim" list
-listed "LIST, --unattended"     0  small.cfg    "$H$rows" --unattended "$sim" LIST
 listed "LIST of many sections"  0  big.cfg      "$H$big"
 listed "LIST of UTF-16"         17 utf16.cfg    ""
 listed "LIST over 1 GiB"        17 huge.cfg     ""
@@ -92,7 +87,6 @@ listed "LIST with more"         16 small.cfg    "$usage"  "$sim" LIST x
 listed "CHECK with a product"   16 small.cfg    "$usage"  "$sim" CHECK "$prod" Demo
 listed "dry LIST"               16 small.cfg    "$usage"  --dry-run "$sim" LIST
 listed "unknown switch"         16 small.cfg    "$usage"  --quiet "$sim" LIST
-listed "unknown switch, ADD"    16 small.cfg    "$usage"  --quiet "$sim" ADD "$prod" Demo
 
 # CHECK: a folder is looked for from the simulator folder unless absolute.
 mkdir -p sim/there prod/abs

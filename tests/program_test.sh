@@ -79,24 +79,16 @@ row "title before any header"        12 titled.cfg   titled.cfg   "$TITLE"      
 row "folder before any header"       11 stray.cfg    stray.cfg    "$FOLDER"     "${other_title[@]}"
 row "library not found"              15 none         none         "$NOLIB"      "${add[@]}"
 row "library that is a folder"       15 folder       none         "$NOLIB"      "${add[@]}"
-row "wrong action"                   16 sample.cfg   sample.cfg   "$SYNTAX" \
-    "$sim" MOVE "$product" "$title"
-row "action with a trailing blank"   16 sample.cfg   sample.cfg   "$SYNTAX" \
-    "$sim" "ADD " "$product" "$title"
-row "empty title"                    16 sample.cfg   sample.cfg   "$DETAILS" \
-    "$sim" ADD "$product" ""
-row "empty folder"                   16 sample.cfg   sample.cfg   "$DETAILS" \
-    "$sim" ADD "" "$title"
-row "title with a line break"        16 sample.cfg   sample.cfg   "$DETAILS" \
-    "$sim" ADD "$product" $'Demo\r\n[Area.999]'
-row "folder with a line break"       16 sample.cfg   sample.cfg   "$DETAILS" \
-    "$sim" ADD $'x\ny' "$title"
-row "wrong action and empty title"   16 sample.cfg   sample.cfg   "$DETAILS" \
-    "$sim" MOVE "$product" ""
+# refused NAME OUTPUT ARGS...: wrong arguments (exit 16), the sample library left as it was.
+refused() { row "$1" 16 sample.cfg sample.cfg "${@:2}"; }
+refused "wrong action"                 "$SYNTAX"  "$sim" MOVE "$product" "$title"
+refused "action with a trailing blank" "$SYNTAX"  "$sim" "ADD " "$product" "$title"
+refused "empty title"                  "$DETAILS" "$sim" ADD "$product" ""
+refused "empty folder"                 "$DETAILS" "$sim" ADD "" "$title"
+refused "title with a line break"      "$DETAILS" "$sim" ADD "$product" $'Demo\r\n[Area.999]'
+refused "folder with a line break"     "$DETAILS" "$sim" ADD $'x\ny' "$title"
 row "wrong action, no library"       16 none         none         "$NOLIB$SYNTAX" \
     "$sim" BAD "$product" "$title"
-row "every check fails"              16 none         none         "$NOLIB$DETAILS" \
-    "$sim" BAD "$product" ""
 row "no arguments"                   16 none         none         "$NOLIB$DETAILS"
 row "a -- word before four is the folder" 15 none         none         "$NOLIB" \
     --Unattended ADD "$product" "$title"
@@ -112,14 +104,12 @@ row "trailing separators"            0  sample.cfg   trailing.cfg "$REPORT" \
 if [ -n "$emu" ]; then
   # Arguments the Windows code page cannot hold are refused, not turned into look-alikes.
   mkdir -p "$tmp/Łódź" && lodz=$(winpath "$tmp/Łódź")
-  row "folder outside the code page"    16 sample.cfg sample.cfg "$DETAILS"  "$sim" ADD "$lodz" Lodz
-  row "title outside the code page"     16 sample.cfg sample.cfg "$DETAILS" \
-      "$sim" ADD "$product" "日本の風景"
+  refused "folder outside the code page" "$DETAILS" "$sim" ADD "$lodz" Lodz
+  refused "title outside the code page"  "$DETAILS" "$sim" ADD "$product" "日本の風景"
   cp sample.cfg "$tmp/Łódź/scenery.cfg"
   row "simulator outside the code page" 15 sample.cfg sample.cfg "$NOLIB" \
       "$lodz" ADD "$product" Lodz
-  row "action outside the code page"    16 sample.cfg sample.cfg "$SYNTAX" \
-      "$sim" ＡＤＤ "$product" Lodz
+  refused "action outside the code page" "$SYNTAX"  "$sim" ＡＤＤ "$product" Lodz
   # Other ways to name a library the code page cannot hold, or one past MAX_PATH, and a product
   # folder as a device path: each library is edited, and backed up.
   edited() {  # edited NAME FOLDER LIBRARY PRODUCT
