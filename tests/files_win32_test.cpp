@@ -2,41 +2,52 @@
 
 #include <sddl.h>
 
+#include <cstring>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "busy_win32.h"
 #include "file_security_win32.h"
 #include "files.h"
 #include "inspect.h"
 #include "library_file.h"
+#include "lock_step_win32.h"
 #include "rename_win32.h"
 #include "start_win32.h"
 #include "support_fixtures.h"
 
 namespace {
 
-// Another program half-way through writing the library in place, or a run replacing it, holds
-// it for a moment; a reader waits that out instead of taking half a library, or none.
+// Only a library that is not there is missing: one a program holds while it writes it in place is
+// a failure whose reason is kept, waited out rather than read half-way; few failures may pass.
 TEST(FilesWin32, ReadWaitsOutAWriteInPlace) {
   ScratchFolder folder;
   const Text path = folder.Path("scenery.cfg");
   WriteRaw(path, "");
+  CreateDirectoryA(folder.Path("folder.cfg").c_str(), nullptr);
   HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   DWORD written = 0;
   WriteFile(writer, "libr", 4, &written, nullptr);
+  std::string err;
+  EXPECT_EQ(FileExists(path, &err), Presence::kFailed);
+  for (const char* name : {"folder.cfg", "nowhere.cfg"})
+    EXPECT_EQ(FileExists(folder.Path(name), &err), Presence::kAbsent) << name << ": " << err;
   std::thread finish([writer, &written] {
     Sleep(200);
     WriteFile(writer, "ary", 3, &written, nullptr);
     CloseHandle(writer);
   });
   FileContent content;
-  std::string err;
   EXPECT_EQ(ReadWholeFile(path, 1 << 20, &content, &err), kReadDone) << err;
   finish.join();
   EXPECT_EQ(content.bytes, "library");
+  const DWORD file = FILE_ATTRIBUTE_NORMAL, dir = FILE_ATTRIBUTE_DIRECTORY;
+  EXPECT_TRUE(MayBeBusy(ERROR_SHARING_VIOLATION, dir) && MayBeBusy(ERROR_ACCESS_DENIED, file) &&
+              MayBeBusy(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES));
+  EXPECT_FALSE(MayBeBusy(ERROR_ACCESS_DENIED, dir) || MayBeBusy(ERROR_FILE_NOT_FOUND, file));
 }
 
 // Only a library that is not there is missing, to LIST and CHECK too: one held by a program
@@ -111,8 +122,9 @@ FileSecurity Parse(const char* sddl) {
 // An elevated run's temporary belongs to the installer, and its entry inherited for CREATOR
 // OWNER names the installer: once the owner went back, the DACL follows, even one whose entries
 // look the same. An owner that could not be set alone writes no DACL (a temporary on a share
-// granting "Change" could not take one). Owner and group are set apart.
-TEST(FilesWin32, SecurityToCopyOnlyWhatDiffers) {
+// granting "Change" could not take one). Owner and group are set apart. A temporary needing a DACL
+// of its own is made again private, or its user's where its security cannot change later.
+TEST(FilesWin32, SecurityOfTheTemporary) {
   const DWORD kUnprotected = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
   const DWORD kProtected = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
   const struct {
@@ -137,6 +149,11 @@ TEST(FilesWin32, SecurityToCopyOnlyWhatDiffers) {
               row.copied)
         << row.like << " onto " << row.now << (row.owner_set ? ", owner set" : "");
   }
+  EXPECT_EQ(NextStart(false, true, false), TemporaryStart::kKeep);
+  EXPECT_EQ(NextStart(false, false, false), TemporaryStart::kKeep);
+  EXPECT_EQ(NextStart(true, true, false), TemporaryStart::kLike);
+  EXPECT_EQ(NextStart(true, false, false), TemporaryStart::kThisUser);
+  EXPECT_EQ(NextStart(true, false, true), TemporaryStart::kKeep);
 }
 
 // A system or file system without POSIX renames gets the plain one; a reader holding the
@@ -164,25 +181,35 @@ TEST(FilesWin32, RenameAfterAFailure) {
   }
 }
 
-// A temporary that needs a DACL of its own is made again private; where its security cannot be
-// changed later (a share granting "Change"), as its user's, who must still read a backup.
-TEST(FilesWin32, TemporaryStartsPrivateOnlyWhereNeeded) {
-  EXPECT_EQ(NextStart(false, true, false), TemporaryStart::kKeep);
-  EXPECT_EQ(NextStart(false, false, false), TemporaryStart::kKeep);
-  EXPECT_EQ(NextStart(true, true, false), TemporaryStart::kLike);
-  EXPECT_EQ(NextStart(true, false, false), TemporaryStart::kThisUser);
-  EXPECT_EQ(NextStart(true, false, true), TemporaryStart::kKeep);
+// Another run's lock is waited for while the wait lasts; a file system without range locks lets
+// the run go on; any other failure stands at once, its reason trimmed to end in its number.
+TEST(FilesWin32, LockAfterAFailure) {
+  EXPECT_EQ(AfterFailedLock(ERROR_LOCK_VIOLATION, true), LockStep::kRetry);
+  EXPECT_EQ(AfterFailedLock(ERROR_IO_PENDING, true), LockStep::kRetry);
+  EXPECT_EQ(AfterFailedLock(ERROR_LOCK_VIOLATION, false), LockStep::kTimedOut);
+  EXPECT_EQ(AfterFailedLock(ERROR_NOT_SUPPORTED, true), LockStep::kUnlocked);
+  EXPECT_EQ(AfterFailedLock(ERROR_INVALID_FUNCTION, false), LockStep::kUnlocked);
+  EXPECT_EQ(AfterFailedLock(ERROR_ACCESS_DENIED, true), LockStep::kFailed);
+  for (DWORD error : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
+    SetLastError(error);
+    const std::string text = SystemError(), end = " (error " + std::to_string(error) + ")";
+    EXPECT_TRUE(text.size() > end.size() && text.ends_with(end) &&
+                !strchr("\r\n .", text[text.size() - end.size() - 1]))
+        << text;
+  }
 }
 
 // Nobody sees a start asked to hide, nor one on a service's or a background task's station, nor
-// one in the services' session 0, whatever its station says; a show command other than SW_HIDE,
-// or SW_HIDE not given as the show command, shows it. Only a console takes characters.
+// one in session 0, whatever its station says; another show command, or SW_HIDE not given as the
+// show command, shows it. Ctrl+C is no close. Only a console takes characters.
 TEST(StartWin32, HiddenStartsAndOutputSinks) {
   const DWORD show = STARTF_USESHOWWINDOW, seen = WSF_VISIBLE;
   EXPECT_TRUE(IsHiddenStart(show, SW_HIDE, seen, 1) && IsHiddenStart(show, SW_SHOWNORMAL, 0, 1) &&
               IsHiddenStart(0, SW_SHOWNORMAL, seen, 0));
   EXPECT_FALSE(IsHiddenStart(show, SW_SHOWMINNOACTIVE, seen, 1) ||
                IsHiddenStart(0, SW_HIDE, seen, 2));
+  EXPECT_TRUE(IsCloseEvent(CTRL_CLOSE_EVENT) && IsCloseEvent(CTRL_LOGOFF_EVENT) &&
+              IsCloseEvent(CTRL_SHUTDOWN_EVENT) && !IsCloseEvent(CTRL_C_EVENT));
   EXPECT_EQ(OutputSinkOf(FILE_TYPE_CHAR, true), OutputSink::kConsole);
   for (DWORD type : {FILE_TYPE_CHAR, FILE_TYPE_DISK, FILE_TYPE_PIPE})  // NUL, a file, a pipe
     EXPECT_EQ(OutputSinkOf(type, type != FILE_TYPE_CHAR), OutputSink::kBytes) << type;
@@ -193,16 +220,11 @@ TEST(StartWin32, HiddenStartsAndOutputSinks) {
 TEST(StartWin32, ArgumentsConvertExactlyOrNotAtAll) {
   EXPECT_EQ(ExactConversionFor(CP_UTF8).flags, DWORD{WC_ERR_INVALID_CHARS});
   EXPECT_EQ(ExactConversionFor(1252).flags, DWORD{WC_NO_BEST_FIT_CHARS});
-  EXPECT_FALSE(ExactConversionFor(CP_UTF8).reports_default);
-  EXPECT_TRUE(ExactConversionFor(1252).reports_default);
+  EXPECT_TRUE(!ExactConversionFor(CP_UTF8).reports_default &&
+              ExactConversionFor(1252).reports_default);
   Text text;
-  EXPECT_TRUE(ToCodePage(CP_UTF8,
-                         L"\x141\xf3"
-                         L"d\x17a",
-                         &text));
-  EXPECT_EQ(text,
-            "\xc5\x81\xc3\xb3"
-            "d\xc5\xba");
+  EXPECT_TRUE(ToCodePage(CP_UTF8, L"\x141\xf3\x64\x17a", &text));
+  EXPECT_EQ(text, "\xc5\x81\xc3\xb3\x64\xc5\xba");
   EXPECT_FALSE(ToCodePage(CP_UTF8, L"a\xd800", &text) || ToCodePage(9, L"abc", &text));
 }
 

@@ -199,8 +199,8 @@ stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /d
       "") within 60 eval '(($(shown | grep -o Caution | wc -l) >= i)) && raw' ;;
       *) within 60 test -e rc ;; esac ||
       check "keys: $1: the run came to its wait" 1 "run $i of $n, $(shown | grep -o Caution | wc -l) cautions shown"
-    [ -n "$how$emu" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout \
-      60 "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
+    [ -n "$how" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout \
+      60 $emu "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
     printf '%b' "$3" >&9
   done
   # "z" once the run ended and the shell after it reads with the echo off.

@@ -18,11 +18,9 @@ namespace {
 std::atomic<bool> close_requested{false};
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
-    close_requested = true;
-    return TRUE;
-  }
-  return FALSE;  // Ctrl+C and Ctrl+Break end the process as usual
+  if (!IsCloseEvent(event)) return FALSE;
+  close_requested = true;
+  return TRUE;
 }
 
 // The event as ConsoleKeyCode decides on it.
@@ -118,6 +116,11 @@ class Win32Console : public Terminal {
 };
 
 }  // namespace
+
+bool IsCloseEvent(DWORD control_event) {
+  return control_event == CTRL_CLOSE_EVENT || control_event == CTRL_LOGOFF_EVENT ||
+         control_event == CTRL_SHUTDOWN_EVENT;
+}
 
 Terminal& ConsoleTerminal() {
   static Win32Console console;

@@ -1,6 +1,6 @@
 #pragma once
-// How a Windows process was started: whether anybody can see it, where its output goes, and its
-// arguments in the system's code page.
+// How a Windows process was started: whether anybody can see it, which console events close it,
+// where its output goes, and its arguments in the system's code page.
 
 #include <windows.h>
 
@@ -11,6 +11,10 @@
 // logged on or not), or in session 0, the services' own, where no user has a desktop even when
 // an interactive service's station says it is visible.
 bool IsHiddenStart(DWORD startup_flags, WORD show_window, DWORD station_flags, DWORD session);
+
+// Whether a console control event closes the run as its close key would: the window closed, the
+// user logging off, the system shutting down. Ctrl+C and Ctrl+Break end the process as usual.
+bool IsCloseEvent(DWORD control_event);
 
 // What a standard output handle takes: characters on a console, or the bytes as they are
 // anywhere else (a file, a pipe, the NUL device), for installers that read them.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "busy_win32.h"
 #include "file_ops.h"
 #include "file_security_win32.h"
 #include "files.h"
@@ -18,15 +19,6 @@
 namespace {
 
 HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
-
-// Another run may be replacing the file right now; for that moment the file is refused with a
-// sharing violation, or denied while its replacement is pending. A folder is denied for good.
-bool MayBeBusy(const Text& path, DWORD error) {
-  if (error == ERROR_SHARING_VIOLATION) return true;
-  if (error != ERROR_ACCESS_DENIED) return false;
-  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
-  return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // Only these mean that nothing is at a path; any other failure is one of inspecting it.
 bool IsMissing(DWORD error) {
@@ -106,6 +98,12 @@ std::string PrivateSecurity() {
 }
 
 }  // namespace
+
+bool MayBeBusy(DWORD error, DWORD attributes) {
+  if (error == ERROR_SHARING_VIOLATION) return true;
+  return error == ERROR_ACCESS_DENIED &&
+         (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY));
+}
 
 RenameStep AfterFailedRename(DWORD error, bool posix, bool replace, bool time_left) {
   // Systems before Windows 10 1607 do not know the class; FAT and most network file systems
@@ -192,8 +190,8 @@ bool OpenForReading(const Text& path, FileHandle* file, std::string* err) {
       file->value = reinterpret_cast<intptr_t>(handle);
       return true;
     }
-    DWORD error = GetLastError();
-    if (!MayBeBusy(path, error) || GetTickCount64() >= give_up) {
+    const DWORD error = GetLastError();
+    if (!MayBeBusy(error, GetFileAttributesW(native.c_str())) || GetTickCount64() >= give_up) {
       SetLastError(error);
       return Fail(err, "cannot open " + path);
     }

@@ -2,6 +2,7 @@
 
 #include "file_ops.h"
 #include "library_lock.h"
+#include "lock_step_win32.h"
 #include "long_path_win32.h"
 
 namespace {
@@ -58,13 +59,14 @@ HANDLE OpenLockFile(const Text& path, std::string* err) {
   return file;
 }
 
-// Whether LockFileEx failed because the file system has no byte-range locks at all: such a
-// folder cannot serialise runs, and refusing every run there would help nobody.
-bool NoRangeLocks(DWORD error) {
-  return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
-}
-
 }  // namespace
+
+LockStep AfterFailedLock(DWORD error, bool time_left) {
+  // Refusing every run on a file system without byte-range locks would help nobody.
+  if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) return LockStep::kUnlocked;
+  if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) return LockStep::kFailed;
+  return time_left ? LockStep::kRetry : LockStep::kTimedOut;
+}
 
 std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path, std::chrono::milliseconds wait,
                                          const std::function<void()>& opened, std::string* err) {
@@ -79,22 +81,18 @@ std::unique_ptr<LibraryLock> LockLibrary(const Text& library_path, std::chrono::
     OVERLAPPED at = {};
     if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
       return std::make_unique<RangeLock>(file);
-    const DWORD error = GetLastError();
-    if (NoRangeLocks(error)) {
-      CloseHandle(file);
-      return std::make_unique<RangeLock>(INVALID_HANDLE_VALUE);
+    switch (AfterFailedLock(GetLastError(), GetTickCount64() < give_up)) {
+      case LockStep::kRetry: Sleep(20); continue;
+      case LockStep::kUnlocked:
+        CloseHandle(file);
+        return std::make_unique<RangeLock>(INVALID_HANDLE_VALUE);
+      case LockStep::kTimedOut:
+        *err = "another run held " + library_path + " for longer than " +
+               std::to_string(wait.count()) + " ms";
+        break;
+      case LockStep::kFailed: *err = "cannot lock " + lock_path + ": " + SystemError(); break;
     }
-    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
-      *err = "cannot lock " + lock_path + ": " + SystemError();
-      CloseHandle(file);
-      return nullptr;
-    }
-    if (GetTickCount64() >= give_up) {
-      CloseHandle(file);
-      *err = "another run held " + library_path + " for longer than " +
-             std::to_string(wait.count()) + " ms";
-      return nullptr;
-    }
-    Sleep(20);
+    CloseHandle(file);
+    return nullptr;
   }
 }
