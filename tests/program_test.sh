@@ -198,7 +198,8 @@ stty -g > mode.after; IFS= read -rsn1 -t 5 next; printf %s \"\$next\" > next" /d
     case $how in early) ;;
       "") within 60 eval '(($(shown | grep -o Caution | wc -l) >= i)) && raw' ;;
       *) within 60 test -e rc ;; esac ||
-      check "keys: $1: the run came to its wait" 1 "run $i of $n, $(shown | grep -o Caution | wc -l) cautions shown"
+      check "keys: $1: the run came to its wait" 1 \
+        "run $i of $n, $(shown | grep -o Caution | wc -l) cautions shown"
     [ -n "$how" ] || holds "keys: $1: the library is free during the wait" eval '[ "$(timeout \
       60 $emu "$prog" --unattended "$sim" REMOVE "$other" X </dev/null >/dev/null; echo $?)" = 13 ]'
     printf '%b' "$3" >&9
