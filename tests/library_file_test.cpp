@@ -59,8 +59,9 @@ TEST(ScanLibrary, MatchesWholeEntriesOnly) {
   for (const auto& c : cases) {
     const LibraryScan scan = ScanLibrary(c.library, c.title, c.folder);
     EXPECT_EQ(c.folder.empty() ? scan.title_pos : scan.folder_pos, c.position) << c.library;
-    if (!c.folder.empty())
+    if (!c.folder.empty()) {
       EXPECT_EQ(ScanLibrary(c.library, "", c.folder, true).folder_pos, c.position) << c.library;
+    }
   }
 }
 
