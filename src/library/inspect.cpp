@@ -58,6 +58,11 @@ Outcome ListOpenFile(FileHandle file, const Text& path, Terminal& out, std::stri
              "not read";
       return Outcome::LibraryNotSaved;
     }
+    // Another program cut the file short while it was read: what is left is no whole library.
+    if (got == 0 && total < static_cast<uint64_t>(length)) {
+      *err = path + " was cut short by another program while it was read";
+      return Outcome::LibraryNotSaved;
+    }
     if (first) out.Print(kListHeading);
     rows.clear();
     const size_t used = AppendListRows(text, got == 0, &rows);
