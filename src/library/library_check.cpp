@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "library_file.h"
@@ -23,7 +24,9 @@ std::string_view FolderKey(std::string_view folder) {
 // Folder keys hashed and compared with letters in either case.
 struct NoCaseHash {
   size_t operator()(std::string_view s) const {
-    size_t hash = 14695981039346656037u;
+    // The start drawn at each run, so that no crafted set of folders collides every time.
+    static const size_t start = 14695981039346656037u ^ std::random_device()();
+    size_t hash = start;
     for (unsigned char c : s) hash = (hash ^ Upper(c)) * 1099511628211u;
     return hash;
   }
@@ -38,13 +41,13 @@ struct NoCaseEqual {
   }
 };
 
-// Area and layer numbers, which mostly count up one by one, hashed to neighbouring places so
-// that a table far larger than the caches is walked in order; the higher bits folded in keep
-// numbers a power of two apart from piling onto one place.
+// Area and layer numbers hashed with a multiplier drawn at each run: any fixed hash lets a
+// crafted library pile its numbers onto a few places and make CHECK take quadratic time.
 struct NumberHash {
   size_t operator()(int32_t n) const {
-    const uint32_t u = static_cast<uint32_t>(n);
-    return u ^ (u >> 11) ^ (u >> 22);
+    static const uint64_t multiplier =
+        (uint64_t{std::random_device()()} << 32 | std::random_device()()) | 1;
+    return static_cast<size_t>((static_cast<uint32_t>(n) * multiplier) >> 32);
   }
 };
 
