@@ -181,8 +181,23 @@ TEST(FilesWin32, RenameAfterAFailure) {
   }
 }
 
+// An encrypted library's temporary is created encrypted, a compressed one's compressed; nothing
+// else is taken, and nothing of attributes that could not be read.
+TEST(FilesWin32, TemporaryKeepsEncryptionAndCompression) {
+  const DWORD offline = FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_ARCHIVE,
+              plain = FILE_ATTRIBUTE_NORMAL;
+  const CreationAttributes encrypted = CreationAttributesFor(FILE_ATTRIBUTE_ENCRYPTED | offline),
+                           compressed = CreationAttributesFor(FILE_ATTRIBUTE_COMPRESSED | offline),
+                           other = CreationAttributesFor(offline),
+                           unread = CreationAttributesFor(INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(encrypted.flags == FILE_ATTRIBUTE_ENCRYPTED && !encrypted.compress &&
+              compressed.flags == plain && compressed.compress);
+  EXPECT_TRUE(other.flags == plain && !other.compress && unread.flags == plain && !unread.compress);
+}
+
 // Another run's lock is waited for while the wait lasts; a file system without range locks lets
-// the run go on; any other failure stands at once, its reason trimmed to end in its number.
+// the run go on; any other failure stands at once, its reason in the user's language (no
+// character the code page lacks), trimmed to end in its number.
 TEST(FilesWin32, LockAfterAFailure) {
   EXPECT_EQ(AfterFailedLock(ERROR_LOCK_VIOLATION, true), LockStep::kRetry);
   EXPECT_EQ(AfterFailedLock(ERROR_IO_PENDING, true), LockStep::kRetry);
@@ -194,6 +209,7 @@ TEST(FilesWin32, LockAfterAFailure) {
     SetLastError(error);
     const std::string text = SystemError(), end = " (error " + std::to_string(error) + ")";
     EXPECT_TRUE(text.size() > end.size() && text.ends_with(end) &&
+                text.find('?') == std::string::npos && !text.starts_with("unknown") &&
                 !strchr("\r\n .", text[text.size() - end.size() - 1]))
         << text;
   }

@@ -17,12 +17,6 @@ namespace {
 // Set by the control handler, which runs on a thread of the system's, and taken by the wait.
 std::atomic<bool> close_requested{false};
 
-BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (!IsCloseEvent(event)) return FALSE;
-  close_requested = true;
-  return TRUE;
-}
-
 // The event as ConsoleKeyCode decides on it.
 ConsoleKeyEvent KeyEventOf(const INPUT_RECORD& event) {
   const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
@@ -116,6 +110,12 @@ class Win32Console : public Terminal {
 };
 
 }  // namespace
+
+BOOL WINAPI OnConsoleControl(DWORD control_event) {
+  if (!IsCloseEvent(control_event)) return FALSE;
+  close_requested = true;
+  return TRUE;
+}
 
 bool IsCloseEvent(DWORD control_event) {
   return control_event == CTRL_CLOSE_EVENT || control_event == CTRL_LOGOFF_EVENT ||

@@ -16,6 +16,10 @@ bool IsHiddenStart(DWORD startup_flags, WORD show_window, DWORD station_flags, D
 // user logging off, the system shutting down. Ctrl+C and Ctrl+Break end the process as usual.
 bool IsCloseEvent(DWORD control_event);
 
+// The control handler a waiting console installs: TRUE for a close event, which ends the wait
+// as the close key; FALSE for any other, which the system then handles as usual.
+BOOL WINAPI OnConsoleControl(DWORD control_event);
+
 // What a standard output handle takes: characters on a console, or the bytes as they are
 // anywhere else (a file, a pipe, the NUL device), for installers that read them.
 enum class OutputSink { kConsole, kBytes };

@@ -119,6 +119,13 @@ RenameStep AfterFailedRename(DWORD error, bool posix, bool replace, bool time_le
   return RenameStep::kGiveUp;
 }
 
+CreationAttributes CreationAttributesFor(DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {FILE_ATTRIBUTE_NORMAL, false};
+  const DWORD flags =
+      attributes & FILE_ATTRIBUTE_ENCRYPTED ? FILE_ATTRIBUTE_ENCRYPTED : FILE_ATTRIBUTE_NORMAL;
+  return {flags, (attributes & FILE_ATTRIBUTE_COMPRESSED) != 0};
+}
+
 std::string SystemError() {
   DWORD number = GetLastError();
   char* text = nullptr;
@@ -300,10 +307,8 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
   // share granting "Change" refuses.
   const DWORD kWrite = GENERIC_WRITE | FILE_READ_DATA | DELETE | READ_CONTROL;
   DWORD access = kWrite | WRITE_DAC | WRITE_OWNER;
-  // An encrypted library stays encrypted: only a file created so is, and a rename keeps it.
-  const DWORD like_attributes = like.empty() ? 0 : GetFileAttributesW(LongPath(like).c_str());
-  const DWORD encrypted =
-      like_attributes != INVALID_FILE_ATTRIBUTES ? like_attributes & FILE_ATTRIBUTE_ENCRYPTED : 0;
+  const CreationAttributes kept =
+      CreationAttributesFor(like.empty() ? 0 : GetFileAttributesW(LongPath(like).c_str()));
   std::string start;  // the security it is made with, when not what its folder gives
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temporary = folder + TemporaryName(name, std::to_string(GetCurrentProcessId()) + "-" +
@@ -311,7 +316,7 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
     // Shared with nobody, so that no other run can delete it, nor anybody read it, while open.
     SECURITY_ATTRIBUTES security = {sizeof security, start.empty() ? nullptr : start.data(), FALSE};
     HANDLE handle = CreateFileW(LongPath(*temporary).c_str(), access, 0, &security, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | encrypted, nullptr);
+                                kept.flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       if (error == ERROR_ACCESS_DENIED && access != kWrite) {
@@ -327,8 +332,7 @@ bool CreateTemporary(const Text& target, const Text& like, Text* temporary, File
     const bool needs_dacl = !like.empty() && NeedsOwnDacl(like, handle, *temporary);
     const TemporaryStart next = NextStart(needs_dacl, access != kWrite, !start.empty());
     if (next == TemporaryStart::kKeep) {
-      if (like_attributes != INVALID_FILE_ATTRIBUTES &&
-          (like_attributes & FILE_ATTRIBUTE_COMPRESSED)) {
+      if (kept.compress) {
         USHORT format = COMPRESSION_FORMAT_DEFAULT;
         DWORD returned = 0;
         DeviceIoControl(handle, FSCTL_SET_COMPRESSION, &format, sizeof format, nullptr, 0,

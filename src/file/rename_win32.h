@@ -1,6 +1,7 @@
 #pragma once
-// How the replace of a file by its temporary goes on after a rename through the handle failed
-// on Windows: a decision of numbers alone, which the tests run through a table.
+// What a temporary that is to replace a file takes of it, and how the replace goes on after a
+// rename through the handle failed, on Windows: decisions of numbers alone, which the tests run
+// through tables.
 
 #include <windows.h>
 
@@ -14,3 +15,14 @@ enum class RenameStep {
 // After a rename failed with error: posix, when it asked for POSIX semantics; replace, when it
 // was to replace a file there; time_left, while the wait for a reader has not run out.
 RenameStep AfterFailedRename(DWORD error, bool posix, bool replace, bool time_left);
+
+// What a temporary made to replace a file is given of the file's attributes.
+struct CreationAttributes {
+  DWORD flags;    // CreateFileW's: FILE_ATTRIBUTE_ENCRYPTED, which only a file created so gets
+  bool compress;  // to be compressed once created
+};
+
+// What a temporary keeps of a file's attributes (INVALID_FILE_ATTRIBUTES when they cannot be
+// read): encryption and compression, which a rename keeps; never FILE_ATTRIBUTE_OFFLINE, which
+// applications are not to set.
+CreationAttributes CreationAttributesFor(DWORD attributes);
