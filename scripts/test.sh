@@ -11,6 +11,8 @@ export WINEDEBUG=-all
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-sceneryreg}"
 # The prefix is made once, before tests start Wine in parallel.
 [ -f "$WINEPREFIX/system.reg" ] || wineboot --init </dev/null >/dev/null 2>&1
+# One server for the whole run, so that no test starts Wine while the last one's server exits.
+wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 jobs=$(nproc) logs=build/logs summary=() failed=0
