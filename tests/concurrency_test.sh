@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Twenty copies of the program, started together, each ADD their own product to one library.
-# Every addition must survive, numbered after the previous one, and the bytes that were there
-# before must stay as they were.
+# Twenty runs started together each ADD their own product to one library: every addition
+# survives, numbered after the previous one, and the bytes there before stay as they were.
 source "$(dirname "$0")/script_lib.sh" "$@"
 cd "$tmp" && mkdir sim
 # Large enough that runs overlap in time: each takes its turn at the lock.

@@ -1,6 +1,5 @@
-// Fuzzes the edit of the library text with arbitrary library bytes and product details.
-// Input: one byte of flags, then the title and the folder each ended by a zero byte, then the
-// library. Every edit that touches bytes it has no business with aborts.
+// Fuzzes the library edit; input: a flag byte, title and folder each ended by a zero byte, then
+// the library. Every edit that touches bytes it has no business with aborts.
 
 #include <cstdint>
 #include <cstdio>

@@ -25,9 +25,8 @@ struct Install {
   const ProductDetails alps{scratch.Path("sim"), "ADD", scratch.Path("alps"), "Alps"};
 };
 
-// Refused before any backup or write, with the reason kept: a run that cannot have the library
-// to itself in time, also when the run holding it replaced the library and a third run took
-// the new one, and an ADD that could take the library past the size limit.
+// Refused before any backup or write, reason kept: a lock not had in time (also after the holder
+// replaced the library and a third run locked the new one), an ADD that may pass the size limit.
 TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
   const Text text = "[Area.001]\r\nTitle=Lakes\r\nlocal=C:\\Lakes\r\nLayer=1\r\n";
   Install install(text);
@@ -55,13 +54,11 @@ TEST(EditSceneryLibrary, RefusedRunsChangeNothing) {
   }
 }
 
-// Another program or user acting on the library or beside it during a run. A cut that the run
-// looks past, also with the signal blocked by its parent, fails it and leaves that program's
-// file as it is, with no backup, as does a second save in the way. Any other change is redone
-// on, once: the backup is a library that existed, with the metadata of the file read, the lock
-// follows a replace, and nothing outside the run's folders goes. The Windows build reads the
-// library, and locks a file beside it, and nobody may cut or replace a file that its view
-// shows: there, only saves in place are played.
+// Another program changing the library during a run. A cut the run looks past (also with the
+// signal blocked by its parent) or a second save in the way fails it, leaving that file as it is
+// and no backup. Any other change is redone on, once: the backup is a library that existed, with
+// the metadata of the file read, the lock follows a replace, nothing outside the run's folders
+// goes. On Windows nobody may cut or replace a file a view shows: only saves in place are played.
 TEST(EditSceneryLibrary, ChangesUnderARun) {
   const Text head = "[Area.1]\r\nTitle=A\r\nLayer=1\r\n";
   Text text = head;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "file_ops.h"
 #include "support_fixtures.h"
 
@@ -27,22 +25,6 @@ TEST(ReadWholeFile, LimitAndFailures) {
   EXPECT_EQ(ReadFailureMessage(nowhere, kCannotOpen),
             "Error opening file: " + nowhere + "   Errorcode=2");
   EXPECT_EQ(Text(missing.bytes), "");
-}
-
-// Another program may cut the file short while its bytes are looked at, where the system lets
-// it: the run goes on, and either still sees every byte it read or knows that it does not.
-TEST(ReadWholeFile, AFileCutShortMeanwhileIsNoCrash) {
-  ScratchFolder folder;
-  const Text path = folder.Path("scenery.cfg");
-  WriteRaw(path, Text(3 << 20, 'q'));
-  FileContent content;
-  std::string err;
-  ASSERT_EQ(ReadWholeFile(path, 4 << 20, &content, &err), kReadDone);
-  std::error_code refused;  // Windows refuses to cut a file that a view shows
-  std::filesystem::resize_file(path, 1 << 20, refused);
-  const auto kept = std::count(content.bytes.begin(), content.bytes.end(), 'q');
-  EXPECT_EQ(content.Intact(), kept == 3 << 20) << kept;
-  EXPECT_GE(kept, 1 << 20);
 }
 
 // Only "no such file" makes a new file: a path that cannot be inspected, here a loop of links,

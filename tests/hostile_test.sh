@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Hostile runs: killed mid-write, a full disk, libraries too large or endless, metadata and links
-# to keep, odd input. The library is always exactly the old or the new bytes.
+# to keep, odd input; the library is always exactly the old or the new bytes.
 source "$(dirname "$0")/script_lib.sh" "$@"
 trap 'umount "$tmp/sim" 2>/dev/null; rm -rf "$tmp"' EXIT
 cd "$tmp" && mkdir sim prod
@@ -14,9 +14,8 @@ private() {
 }
 library 20000 old.cfg  # about 2.5 MB
 
-# Killed while it writes, so holding the lock, the library large enough that its write outlasts
-# the look for the temporary by far; then at random moments: the old or the new library, an
-# exact backup or none, at most one temporary, which the next run removes at once.
+# Killed while it writes (and holds the lock), then at random moments: the old or the new
+# library, an exact backup or none, at most one temporary, which the next run removes at once.
 for k in $(seq 40); do cat old.cfg; done > big.cfg
 cp big.cfg sim/scenery.cfg
 $emu "$prog" "$sim" ADD "$prod" Killed </dev/null >/dev/null 2>&1 & pid=$!
@@ -84,9 +83,8 @@ if [ -z "$emu" ]; then
   rm -f sim/scenery.cfg
 fi
 
-# What the user set on the library survives its replacement: natively as root, owner, group,
-# mode, ACL and attributes; under Wine the hidden attribute, which Wine keeps as an attribute,
-# and the permission bits, also those of a backup, which is never more open than the library.
+# What the user set on the library survives its replacement: as root, owner, group, mode, ACL and
+# attributes; under Wine the hidden attribute and the mode bits, a backup never more open.
 rm -f prod/scenery_beforeinstall.cfg && library 12 sim/scenery.cfg
 if [ -n "$emu" ]; then
   setfattr -n user.DOSATTRIB -v '"0x2"' sim/scenery.cfg && chmod 600 sim/scenery.cfg
@@ -152,11 +150,9 @@ else
   echo "skipped: owner, group, ACL and other users need root (setpriv)"
 fi
 
-# A link to the library stays a link, through an absolute link and into another folder, and its
-# target gets the new library; the backup is no more readable than the library. A link at the
-# backup's own name counts as a backup, and nothing is written where it leads. Wine shows a Unix
-# link as a plain file, never as a reparse point, and makes no link of its own: there the links
-# are not followed.
+# A link to the library stays a link (also chained and absolute), its target gets the new library,
+# the backup as private; Wine shows a Unix link as a plain file. A link at the backup's name
+# counts as a backup, and nothing is written where it leads.
 mkdir store && library 12 store/real.cfg && chmod 600 store/real.cfg
 ln -s "$tmp/store/real.cfg" sim/hop.cfg
 rm -f sim/scenery.cfg prod/scenery_beforeinstall.cfg && ln -s hop.cfg sim/scenery.cfg

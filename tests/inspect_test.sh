@@ -13,10 +13,9 @@ head -c -2 sample.cfg > unended.cfg                  # no line end after the las
 tr '\n' '\r' < sample.cfg | tr -s '\r' > cr.cfg      # lone CR line ends
 harbour='D:\Sim Addons\Harbour Town'
 
-# dry NAME START ARGS...: --dry-run on START writes nothing and prints the real run's output,
-# diff -u of the library before and after, and the closing line; it exits as the real run
-# does, and its diff, applied with patch, gives what the real run writes. A START of + has a
-# backup in place already.
+# dry NAME START ARGS...: --dry-run on START (+: a backup there already) writes nothing, prints
+# the real run's output, diff -u of the library and the closing line, exits as the real run does,
+# and its diff, applied with patch, gives what the real run writes.
 dry() {
   local name=$1 start=$2 real_out real_rc before
   shift 2
@@ -46,7 +45,6 @@ dry "remove the last section"     added.cfg    "$sim" REMOVE "$prod" Demo
 dry "remove from the middle"      sample.cfg   "$sim" Remove "$harbour" x
 dry "already registered"          added.cfg    "$sim" ADD "$prod" Demo
 dry "title taken"                 added.cfg    "$sim" ADD "$sim" Demo
-dry "nothing to remove"           sample.cfg   "$sim" REMOVE "$prod" Demo
 dry "wrong action"                sample.cfg   "$sim" MOVE "$prod" Demo
 dry "no library"                  sample.cfg   "$sim/none" ADD "$prod" Demo
 

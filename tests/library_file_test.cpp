@@ -25,9 +25,8 @@ TEST(NumberAfter, ReadsAtMostEightCharactersBehindTheDelimiter) {
     EXPECT_EQ(NumberAfter(c.text, c.pos, c.delimiter), c.number) << c.text;
 }
 
-// Title and folder entries match whole, a to z folded; a folder may end in one separator.
-// "Title=" or "Local=" 3000 times, then "X": every "=" almost opens the entry of 20 more and
-// an "X", which checking them one by one would make quadratic.
+// Title and folder entries match whole, a to z folded; a folder may end in one separator. 3000
+// "Title=" then "X": each "=" almost opens the entry sought, which one by one would be quadratic.
 TEST(ScanLibrary, MatchesWholeEntriesOnly) {
   Text titles, locals;
   for (int i = 0; i < 3000; ++i) titles += "Title=", locals += "Local=";

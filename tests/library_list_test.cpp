@@ -45,8 +45,7 @@ TEST(AppendListRows, EntriesAnywhereAgainstTheStepsOfTheWalk) {
         << pad;
 }
 
-// A caller keeps the bytes not used and hands them in again with more: any cut of a library
-// into pieces gives the rows of the whole.
+// The bytes not used, handed in again with more: any cut into pieces gives the rows of the whole.
 TEST(AppendListRows, PiecesOfAnySizeGiveTheRowsOfTheWhole) {
   const Text library =
       "[General]\r\nTitle=x\r\n[Area.001]\r\nTitle=First\r\nLocal=D:\\a\r\n"

@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
-# Peak memory of runs on a large library: the program holds one copy of the library, never a
-# second one (upper-cased, edited or moved to grow). Measured as what the large library adds
-# to the peak of a run on a tiny one, as a ratio of its size, so that neither the program's
-# own footprint nor the machine enters. Native only: under Wine the emulator's memory would.
+# Peak memory: a run holds one copy of the library, never a second (upper-cased, edited, moved to
+# grow), measured as what a large library adds to a tiny one's peak, against its size. Native
+# only: under Wine the emulator's memory would enter.
 source "$(dirname "$0")/script_lib.sh" "$@"
 cd "$tmp" && mkdir sim prod
 library 10 tiny.cfg && library 300000 big.cfg && size=$(stat -c %s big.cfg)
 
-# one_copy CODE ACTION FOLDER TITLE: an unattended run on a fresh copy of $lib must exit
-# with CODE, and, on the big library, add to the peak of the tiny library's run no more than
-# the library's size and a quarter.
+# one_copy CODE ACTION FOLDER TITLE: an unattended run on a copy of $lib exits CODE and, on the
+# big library, adds to the tiny library's peak no more than the library's size and a quarter.
 one_copy() {
   cp "$lib" sim/scenery.cfg; rm -f prod/scenery_beforeinstall.cfg
   /usr/bin/time -f %M -o rss "$prog" --unattended "$tmp/sim" "${@:2}" </dev/null >/dev/null 2>&1

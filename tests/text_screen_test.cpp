@@ -78,9 +78,8 @@ TEST(TextScreen, LaysOutRequestsOnPixels) {
   }
 }
 
-// A title in the user's language shows each character as its code page 437 glyph (0x100: the
-// placeholder), from the bytes this build keeps text in (code page 1252 under the tests' Wine);
-// a character that code page lacks, and a byte that is no character, show the placeholder.
+// Each character shows as its code page 437 glyph, from this build's text bytes (code page 1252
+// under the tests' Wine); one that page lacks, or a byte that is no character, shows 0x100.
 TEST(TextScreen, DrawsEachCharacterAsItsOwnGlyph) {
   // clang-format off
   const struct { Text utf8, ansi; std::u16string glyphs; } cases[] = {

@@ -30,11 +30,9 @@ int PlainFind(int start, const Text& t, const Text& pattern, int (*fold)(int)) {
   return 0;
 }
 
-// Small alphabets make partial matches and overlaps frequent, which is where a border table
-// goes wrong; "=" and the bytes 0 and 255 move the byte that candidates are looked up by. The
-// bytes beside the letters (@ [ ` {) and letters with the high bit set must not fold. Half the
-// patterns are cut from the text with their case flipped, so that long matches are common;
-// texts are long enough for the eight-byte steps.
+// Small alphabets make partial matches and overlaps frequent; "=", 0 and 255 move the candidate
+// byte; @ [ ` { and high-bit letters must not fold. Half the patterns are cut from the text, case
+// flipped, so long matches are common; texts are long enough for the eight-byte steps.
 TEST(Search, AgreesWithAPlainScan) {
   std::mt19937 rng(12345);
   const Text alphabets[] = {"ab", "a=b", "a\0\xff"s, "aAzZbB@[`{=\xe1\xc1\xfa"};
@@ -62,9 +60,8 @@ TEST(TextToNumber, Table) {
   const struct { Text t; double want; } cases[] = {
       {"001]", 1}, {"  7", 7}, {"12abc", 12}, {"-3.5", -3.5}, {"1e2]", 100}, {"1e]", 1},
       {".5", 0.5}, {"5.", 5}, {"abc", 0}, {"", 0}, {"+7", 7}, {"-.5", -0.5}, {"- 5", 0},
-      {"+-1", 0}, {".", 0}, {"1..5", 1}, {"\t\r 8", 8}, {"1E2", 100}, {"1e+2", 100},
+      {"+-1", 0}, {".", 0}, {"1..5", 1}, {"\t\r 8", 8}, {"1E2", 100}, {"1e+2", 100}, {"0.1", 0.1},
       {"25e-2", 0.25}, {"1e+", 1}, {"2e-x", 2}, {".e1", 0}, {"3e1.5", 30}, {"7\0" "9"s, 7},
-      {"0.1", 0.1},
       // Beyond the range of a double: the order of magnitude decides.
       {"1e999", kInf}, {"-1e999", -kInf}, {"1e-999", 0}, {"0.01e999", kInf}, {"10e-999", 0},
       {"0e999999", 0}, {"1" + Text(400, '0'), kInf},

@@ -11,9 +11,8 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>/dev/nu
 within 30 test -s "$tmp/display" || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=":$(head -1 "$tmp/display")"
 if [ -n "$emu" ]; then
-  # The first Wine process of a prefix decides for every later one whether windows reach an X
-  # display, and other tests run Wine with no display at the same time: this test gets a prefix
-  # of its own, hard-linked from the shared one (registry files copied, as Wine rewrites them).
+  # A prefix's first Wine process decides whether its windows reach an X display, and other tests
+  # run without one: a prefix of its own, hard-linked (registry files copied: Wine rewrites them).
   base=${WINEPREFIX:-$HOME/.wine-sceneryreg}
   cp -al "$base" "$tmp/wine" && cp --remove-destination "$base"/*.reg "$tmp/wine/"
   export WINEPREFIX="$tmp/wine"
@@ -21,9 +20,8 @@ fi
 
 # xdo NAME ARGS...: xdotool ARGS, a failure of which fails the check NAME.
 xdo() { local err; err=$(xdotool "${@:2}" 2>&1 >/dev/null) || check "$1: xdotool ${*:2}" 1 "$err"; }
-# focused PATTERN: a window in sight whose name matches PATTERN has the focus; sets wid, or xerr
-# to what xdotool said. Wine may map a new window again as it settles, so a failed try is no
-# verdict: callers wait for this to hold.
+# focused PATTERN: a window in sight named PATTERN has the focus; sets wid, or xerr to what
+# xdotool said. Wine may map a new window again as it settles: callers wait for this to hold.
 focused() {
   wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$wid" ] &&
     xerr=$(timeout 10 xdotool windowfocus --sync "$wid" 2>&1)
@@ -89,8 +87,7 @@ if opened "syntax error" "$sim" BAD "$product" "Window Test"; then
   xdo "syntax error" key Right; ended "syntax error: an arrow key ends the program with code 0"
 fi
 if opened "ADD" "$sim" ADD "$product" "Window Test"; then
-  # Heading, blank, the entries, blank, the advice, then LF CR LF CR: one blank row before the
-  # backup sentence.
+  # Heading, blank, entries, blank, advice, then LF CR LF CR: a blank row before the backup line.
   drawn "ADD: report laid out by rows" '10111110101*'
   xdo ADD key x; ended "ADD: a letter key ends the program with code 0"
 fi
@@ -99,10 +96,9 @@ if emu=${emu:+wineconsole} prog=$(winpath "$prog") opened "close request" "$sim"
   close_request; ended "a close request ends the program with code 0"
 fi
 
-# A batch installer's console, where it waits at its own prompt afterwards, stays in sight. The
-# batch file leaves a mark once the program has ended, so the key for its prompt cannot reach
-# the program's last moments instead. Keys are typed where the focus is, not sent to a window:
-# the prompt's console goes away on the key press, before its release would reach it.
+# A batch installer's console, waiting at its own prompt afterwards, stays in sight. A mark shows
+# the program ended before the prompt's key is typed; keys go where the focus is, as the prompt's
+# console goes away on the press, before its release would reach a window.
 printf 'title Batch\r\n"%s" %s BAD x y\r\necho.>"%s"\r\npause\r\n' "$(winpath "$prog")" "$sim" \
   "$(winpath "$tmp/prompt")" >"$tmp/x.bat"
 if [ -n "$emu" ] && emu="wineconsole cmd /c" prog=$(winpath "$tmp/x.bat") opened "batch file"; then
