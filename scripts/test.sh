@@ -11,8 +11,12 @@ export WINEDEBUG=-all
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-sceneryreg}"
 # The prefix is made once, before tests start Wine in parallel.
 [ -f "$WINEPREFIX/system.reg" ] || wineboot --init </dev/null >/dev/null 2>&1
-# One server for the whole run, so that no test starts Wine while the last one's server exits.
-wineserver -p </dev/null >/dev/null 2>&1
+# One server for the whole run, and Wine's own services started here, by a program with no
+# output: services that a test's first Wine program starts keep that test's output open as long
+# as they run, and ctest waits for it. A server still running (wineboot's) cannot be made to
+# persist, so it is let go first.
+wineserver -k >/dev/null 2>&1
+{ wineserver -w && wineserver -p && wine cmd /c exit; } </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 jobs=$(nproc) logs=build/logs summary=() failed=0
