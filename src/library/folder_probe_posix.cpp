@@ -24,6 +24,7 @@ bool ListFolder(const Text& folder, std::vector<std::string>* names) {
   if (!listing) return false;
   // Only disk and memory file systems list every name a lookup finds; /proc, autofs and network
   // mounts answer lookups of names they never list.
+  // ext2/3/4, XFS, Btrfs, tmpfs, overlayfs, F2FS, as statfs names them.
   constexpr long kComplete[] = {0xEF53, 0x58465342, 0x9123683E, 0x01021994, 0x794C7630, 0xF2F52010};
   struct statfs system;
   if (fstatfs(dirfd(listing), &system) != 0 ||
